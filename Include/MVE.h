@@ -1,0 +1,124 @@
+/* Morvek Engine: the public interface.
+ * One line per procedure, grouped by area. Plain C types at the boundary, so the header
+ * compiles as C and as C++. Everything runs on the main thread unless a banner says otherwise. */
+#ifndef MVE_H
+#define MVE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------- Types and constants */
+
+typedef struct v4f { float x, y, z, w; } v4f;           /* point (w 1), direction (w 0), quaternion (w scalar) or colour */
+typedef struct m4f { float m[16]; } m4f;                /* column-major, column vectors: element (row r, column c) is m[4c + r] */
+
+#define MVE_ID_AUTO   (-1)                              /* passed to a creator: choose an automatic ID */
+#define MVE_IGNORE    (-65535)                          /* leave this value unchanged, or use the default */
+#define MVE_IGNORE_F  (-65535.0f)
+
+#define MVE_VERSION "0.3.0.g (2014-12-14)"
+
+/* ---------------------------------------------------------------- Engine */
+
+int  MVE_Init(void);                                     /* brings the engine up; called by MVE_OpenScreen with a current GL context */
+void MVE_Quit(void);                                     /* stops physics, frees every resource, closes the render window */
+
+/* ---------------------------------------------------------------- Resources (every kind frees the same way; unknown IDs are ignored) */
+
+void MVE_FreeShader(int id);                             /* deletes the GL program */
+void MVE_FreeTexture(int id);                            /* deletes the GL texture */
+void MVE_FreeMaterial(int id);
+void MVE_FreeMesh(int id);                               /* deletes the vertex array and buffers */
+void MVE_FreeBody(int id);                               /* frees the bounding tree and its meshes */
+void MVE_FreeSound(int id);
+void MVE_FreeBillboard(int id);
+void MVE_FreeSkeleton(int id);
+void MVE_FreeAnimation(int id);
+void MVE_FreeParticleEmitter(int id);
+void MVE_FreeNode(int id);
+void MVE_FreeObject(int id);                             /* leaves the physics and draw lists first */
+void MVE_FreeSprite(int id);
+void MVE_FreeFont(int id);
+void MVE_FreeLight(int id);
+void MVE_FreeJoint(int id);                              /* leaves the physics joint list first */
+
+/* ---------------------------------------------------------------- Log ("MVE LogFile.html") */
+
+int  MVE_OpenLogFile(const char *file, int headFlag, int create);   /* 0 when the file cannot be opened; writes are then discarded */
+void MVE_SetLogColumns(int mask);                        /* 1 time, 2 source file, 4 procedure, 8 source line */
+void MVE_LogSection(const char *title, uint32_t color);  /* opens a nested section */
+void MVE_LogSectionEnd(void);                            /* closes the innermost section */
+void MVE_Log(const char *message, uint32_t color, int line, int reserved, const char *file, const char *procedure); /* one row */
+void MVE_LogBreak(void);                                 /* writes a line break */
+void MVE_CloseLogFile(void);                             /* closes the file; later writes are discarded */
+
+/* ---------------------------------------------------------------- Math: vectors */
+
+v4f  *MVE_v4fSet(v4f *v, float x, float y, float z, float w); /* v := (x, y, z, w) */
+v4f  *MVE_v4fSet3(v4f *v, float x, float y, float z);    /* v.xyz := (x, y, z) */
+v4f  *MVE_v4fCopy(v4f *dst, const v4f *src);             /* dst := src */
+v4f  *MVE_v4fAdd(v4f *a, const v4f *b);                  /* a.xyz += b.xyz; w as a flag OR */
+v4f  *MVE_v4fSub(v4f *a, const v4f *b);                  /* a.xyz -= b.xyz; w as a flag XOR */
+v4f  *MVE_v4fSubTo(v4f *out, const v4f *a, const v4f *b); /* out := a - b with the w flag rule */
+v4f  *MVE_v4fAdd3(v4f *a, const v4f *b);                 /* a.xyz += b.xyz */
+v4f  *MVE_v4fSub3To(v4f *out, const v4f *a, const v4f *b); /* out.xyz := a.xyz - b.xyz */
+v4f  *MVE_v4fAddScaled(v4f *a, const v4f *b, float s);   /* a.xyz += b.xyz * s */
+v4f  *MVE_v4fScale(v4f *a, float s);                     /* a.xyz *= s */
+v4f  *MVE_v4fScaleTo(v4f *out, const v4f *a, float s);   /* out.xyz := a.xyz * s */
+v4f  *MVE_v4fMultiply(v4f *out, const v4f *a, const v4f *b); /* out := a * b, all four lanes */
+v4f  *MVE_v4fMultiply3(v4f *a, const v4f *b);            /* a.xyz *= b.xyz */
+float MVE_v4fDot(const v4f *a, const v4f *b);            /* three-component dot; b null gives |a|^2 */
+float MVE_v4fLength(const v4f *a);                       /* three-component length */
+v4f  *MVE_v4fNormalize(v4f *a);                          /* w := 0, then unit length */
+v4f  *MVE_v4fCross(v4f *out, const v4f *a, const v4f *b); /* out := a x b, w 0 */
+v4f  *MVE_v4fAbs(v4f *a);                                /* every lane's sign cleared */
+v4f  *MVE_v4fColor(v4f *out, uint32_t color);            /* unpacks 0xAABBGGRR; alpha byte 0 reads as opaque */
+v4f  *MVE_v4fTransform(v4f *v, const m4f *M);            /* v := M v */
+v4f  *MVE_v4fTransformTo(v4f *out, const m4f *M, const v4f *v); /* out := M v */
+float MVE_v4fDotTransformed(const v4f *a, const m4f *M, const v4f *b); /* a . (M b); b null gives a^T M a */
+float MVE_MinF(float a, float b, float c);               /* smallest of three */
+float MVE_MaxF(float a, float b, float c);               /* largest of three */
+float MVE_ClampF(float x, float lo, float hi);           /* lo when lo > x, else x when x <= hi, else max(lo, hi) */
+
+/* ---------------------------------------------------------------- Math: quaternions and matrices */
+
+v4f  *MVE_QuaternionMultiply(v4f *out, const v4f *p, const v4f *q); /* Hamilton product; out may alias */
+v4f  *MVE_QuaternionFromEuler(v4f *out, float ax, float ay, float az, int mode); /* mode 1 radians, else degrees; x first, then y, then z */
+m4f  *MVE_m4fMultiply(m4f *out, const m4f *A, const m4f *B); /* out := A B; out may be A or B */
+m4f  *MVE_m4fMultiplyInPlace(m4f *A, const m4f *B);      /* A := A B */
+m4f  *MVE_m4fInverse(m4f *M);                            /* in place, about 12 bits accurate, no singular test */
+m4f  *MVE_m4fInverseOf(m4f *out, const m4f *M);          /* out := M^-1 */
+m4f  *MVE_m4fAbs(m4f *out, const m4f *M);                /* every element's sign cleared */
+m4f  *MVE_m4fCopyRotation(const m4f *src, m4f *dst);     /* upper-left 3x3 from src to dst */
+m4f  *MVE_m4fFromQuaternion(const v4f *q, m4f *out);     /* rotation matrix of a unit quaternion */
+m4f  *MVE_m4fPerspective(m4f *out, float fovY, float aspect, float zNear, float zFar); /* fovY in degrees */
+m4f  *MVE_m4fIdentity(m4f *out);                         /* out := identity */
+
+/* ---------------------------------------------------------------- Math: per-thread vector stack (128 slots) */
+
+v4f  *MVE_v4fPush(const v4f *v);                         /* copy onto the stack; null and a debugger message on overflow */
+v4f  *MVE_v4fPushSet(float x, float y, float z, float w); /* new slot set to (x, y, z, w) */
+v4f  *MVE_v4fPeek(int i);                                /* 0 is the slot pushed last */
+int   MVE_v4fPop(int n);                                 /* drops n slots; returns 0 */
+void  MVE_v4fResetStack(void);                           /* empties this thread's stack */
+
+/* ---------------------------------------------------------------- Random values */
+
+void  MVE_SeedRandom(uint32_t seed);                     /* makes the engine's random source repeatable */
+int   MVE_RandomInt(void);                               /* uniform in 0 .. 2147483647 */
+float MVE_RandomFloat(float p, float q);                 /* (p - q) * R / 2147483647 + q: uniform between q and p */
+
+/* ---------------------------------------------------------------- Debugger application link */
+
+int   MVE_SendDebuggerMessage(int kind, const void *data); /* kinds 1-3 text, 4 v4f, 5 m4f, others empty; returns 0 */
+int   MVE_DebugText(int kind, const char *text);         /* sends a text message */
+int   MVE_ConnectDebugger(void);                         /* opens the link (the first send does it); 1 connected, 0 unavailable */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* MVE_H */

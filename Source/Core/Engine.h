@@ -1,0 +1,41 @@
+// MVE_ENGINE: the one record that holds every engine global, reached through MVE_Engine().
+// Each module keeps its state in a field of its own and owns that field's type in its header.
+#pragma once
+#include "Debugger/Debugger.h"
+#include "Definition/Definition.h"
+#include "GL/GL.h"
+#include "Input/Input.h"
+#include "Log/Log.h"
+#include "Physics/Physics.h"
+#include "Platform/Platform.h"
+#include "Registry/Kinds.h"
+
+struct MVE_RENDER_DEFAULTS {
+    v4f v4fSunDirection = {0, -1, 0, 0};
+    v4f v4fSunColor = {1, 1, 1, 1};
+    float fSunIntensity = 1.0f;
+    int iSunEnabled = 0;
+    v4f v4fAmbientColor = {0, 0, 0, 1};
+    unsigned int uTextureFilter = GL_LINEAR;
+    int iGlow = 1;
+    float fGlowOffset = 2.5f;
+};
+
+struct MVE_ENGINE {
+    MVE_LOG_STATE Log;
+    MVE_DEBUGGER_STATE Debugger;
+    MVE_SCREEN_STATE Screen;
+    MVE_GL_STATE GL;
+    MVE_RENDER_DEFAULTS Defaults;
+    MVE_INPUT_STATE Input;
+    MVE_REGISTRIES Registries;
+    MVE_DEFINITION_STATE Definition;
+    MVE_PHYSICS_STATE Physics;
+    int iCloseRequest = 0;                     // set when the user asks to close a window
+    int iRunning = 0;                          // 1 between MVE_Init and MVE_Quit
+};
+
+MVE_ENGINE &MVE_Engine();
+
+// Drops the whole engine state and starts from a fresh record (tests; the physics thread must be stopped).
+void MVE_ResetEngine();

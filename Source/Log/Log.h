@@ -1,0 +1,36 @@
+// The HTML log ("MVE LogFile.html"): the engine's diagnostic channel.
+// Owns the log file, the section depth and the optional columns. Any thread may write; rows are
+// serialised by a lock and every write is flushed, so the file is complete if the process dies.
+#pragma once
+#include <cstdio>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+struct MVE_LOG_STATE {
+    FILE *pFile = nullptr;   // null while no log is open: writes are discarded
+    int iHeadFlag = 0;       // 0 = the HTML head was written
+    int iDepth = 0;          // section nesting depth
+    int iColumns = 0;        // 1 time, 2 source file, 4 procedure, 8 source line
+    std::mutex Lock;
+};
+
+// Colours of the engine's row kinds (0xAABBGGRR).
+enum : uint32_t {
+    MVE_LOG_HEADING = 0x404040,
+    MVE_LOG_OK = 0xFF00FF11,
+    MVE_LOG_FAIL = 0xFF0000FF,
+    MVE_LOG_NOTICE = 0xFFFF0000,
+    MVE_LOG_DETAIL = 0xFF545454,
+    MVE_LOG_PLAIN = 0,
+};
+
+// "#RRGGBB" of an engine colour (alpha dropped).
+std::string MVE_LogHtmlColor(uint32_t color);
+
+// Shorthands for the row kinds every loader writes.
+void MVE_LogHeading(const std::string &message, int line, const char *file, const char *procedure);
+void MVE_LogOK(const char *procedure);
+void MVE_LogFail(const std::string &message, const char *procedure);
+void MVE_LogNotice(const std::string &message, const char *procedure);
+void MVE_LogDetail(const std::string &message, long long count, const char *procedure);

@@ -1,0 +1,118 @@
+// Scene objects, nodes and joints: the records and the procedures that create, move and file them.
+// Main thread; list membership changes happen under the physics lock, because the physics thread
+// walks the dynamic and static lists and moves dynamic objects between its phases.
+#pragma once
+#include "MVE.h"
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+struct MVE_MESH;
+struct MVE_BODY;
+struct MVE_MATERIAL;
+
+enum : int { MVE_KIND_NODE = 0, MVE_KIND_OBJECT = 1, MVE_KIND_LIGHT = 3, MVE_KIND_SOUND = 5, MVE_KIND_ANIMATION = 7 };
+
+// Leading block of every node-like record, so renderer and physics reach any entity's matrices.
+struct MVE_NODE_HEADER {
+    int32_t iKind = 0;
+    int32_t iLink[2] = {0, 0};
+    m4f *pModel = nullptr;        // placement with scale
+    m4f *pWorld = nullptr;        // placement without scale
+    v4f *pOrientation = nullptr;
+    int32_t iReserved[4] = {0, 0, 0, 0};
+};
+
+struct MVE_NODE {
+    MVE_NODE_HEADER Header;
+    int iID = 0;
+    std::string sName;
+    v4f v4fPosition = {0, 0, 0, 1};
+    v4f v4fOrientation = {0, 0, 0, 1};
+    m4f m4fMatrix = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+};
+
+typedef int (*MVE_COLLISION_CALLBACK)(int ownID, int otherID);
+
+// Field order is binding: the simulation addresses these fields as one block.
+struct MVE_OBJECT {
+    MVE_NODE_HEADER Header;
+    int iID = 0;
+    std::string sName;
+    MVE_MESH *pMesh = nullptr;
+    MVE_MATERIAL *pMaterial = nullptr;
+    MVE_BODY *pBody = nullptr;
+    float fBodyScale = 1.0f;
+    float fRestitution = 0.6f;
+    float fFriction = 0.3f;
+    float fMass = 0.0f;
+    m4f m4fInertia = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+    v4f v4fVelocity = {0, 0, 0, 0};
+    v4f v4fAngularVelocity = {0, 0, 0, 0};
+    v4f v4fAcceleration = {0, 0, 0, 0};
+    v4f v4fAngularAcceleration = {0, 0, 0, 0};
+    v4f v4fMovement = {0, 0, 0, 0};          // displacement of the last integration
+    MVE_COLLISION_CALLBACK pCallback = nullptr;
+    int32_t iCallbackValue = 0;
+    int32_t iCollide = 1;
+    int32_t iFlag2 = 1;
+    int32_t iReserved1[2] = {0, 0};
+    int32_t iMarker = -1;
+    int32_t iReserved2[4] = {0, 0, 0, 0};
+    v4f v4fOrientation = {0, 0, 0, 1};
+    v4f v4fPosition = {0, 0, 0, 1};
+    v4f v4fScale = {1, 1, 1, 0};
+    m4f m4fModel = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+    m4f m4fWorld = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+    int iPhysicsList = 0;                     // 0 none, 1 dynamic, 2 static (kept by the physics lists)
+};
+
+// The motion block is walked as consecutive v4f: keep it contiguous.
+static_assert(offsetof(MVE_OBJECT, v4fAngularVelocity) == offsetof(MVE_OBJECT, v4fVelocity) + 16 &&
+                  offsetof(MVE_OBJECT, v4fAcceleration) == offsetof(MVE_OBJECT, v4fVelocity) + 32 &&
+                  offsetof(MVE_OBJECT, v4fAngularAcceleration) == offsetof(MVE_OBJECT, v4fVelocity) + 48 &&
+                  offsetof(MVE_OBJECT, v4fMovement) == offsetof(MVE_OBJECT, v4fVelocity) + 64,
+              "motion vectors are contiguous");
+static_assert(offsetof(MVE_OBJECT, v4fPosition) == offsetof(MVE_OBJECT, v4fOrientation) + 16 &&
+                  offsetof(MVE_OBJECT, v4fScale) == offsetof(MVE_OBJECT, v4fOrientation) + 32,
+              "placement vectors are contiguous");
+
+struct MVE_JOINT {
+    int iID = 0;
+    std::string sName;                        // unused: joints have no names
+    int iKind = 0;
+    MVE_OBJECT *ObjectA = nullptr;
+    v4f v4fAnchorA = {0, 0, 0, 1};
+    v4f v4fDirectionA = {0, 0, 0, 0};
+    MVE_OBJECT *ObjectB = nullptr;
+    v4f v4fAnchorB = {0, 0, 0, 1};
+    v4f v4fDirectionB = {0, 0, 0, 0};
+    float fLength = 0;
+    float fStiffness = 0;
+    float fParameter = 0;
+    float fDamping = 0;
+    float fStretch = 0;
+};
+
+// Registry release hooks.
+void MVE_ReleaseObject(MVE_OBJECT *object);
+void MVE_ReleaseNode(MVE_NODE *node);
+void MVE_ReleaseJoint(MVE_JOINT *joint);
+
+// Skeletons and animations: registries only for now (playback is not built).
+struct MVE_SKELETON {
+    int iID = 0;
+    std::string sName;
+    void *pSource = nullptr;                  // reference given at creation
+    std::unordered_map<std::string, int> Bones;  // bone name -> bone number
+};
+int MVE_GetSkeletonBone(const MVE_SKELETON *skeleton, const char *name);  // -1 when absent
+struct MVE_ANIMATION {
+    MVE_NODE_HEADER Header;                   // iKind 7
+    int iID = 0;
+    std::string sName;
+    MVE_SKELETON *pSkeleton = nullptr;
+    float fSpeed = 1.0f;
+    int iLoop = 1;
+};

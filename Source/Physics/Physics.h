@@ -1,0 +1,30 @@
+// The rigid-body simulation: the physics lists, the lock, the thread and its three phases.
+// The physics thread holds the lock during each phase; main-thread procedures that change
+// objects, joints or lists take it too.
+#pragma once
+#include "MVE.h"
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct MVE_OBJECT;
+struct MVE_JOINT;
+struct MVE_BODY;
+struct MVE_BODY_NODE;
+
+struct MVE_PHYSICS_STATE {
+    std::recursive_mutex Lock;                 // the physics lock
+    std::thread Thread;
+    std::atomic<int> iQuit{0};
+    std::atomic<int> iRate{0};                 // passes per second
+    float fStepTime = 0;
+    v4f v4fGravity = {0, 0, 0, 0};
+    int iCollisionPhase = 0;
+    std::vector<MVE_OBJECT *> Dynamic;
+    std::vector<MVE_OBJECT *> Static;
+    std::vector<MVE_JOINT *> Joints;
+    MVE_BODY *pPointBody = nullptr;            // the body of objects without one of their own
+    MVE_BODY_NODE *pDisplayNode = nullptr;
+};

@@ -1,0 +1,17 @@
+// The platform contract: window, GL context, events, clocks and shared memory. Only the files in
+// this folder include SDL; the rest of the engine sees plain types and these procedures.
+#pragma once
+#include <cstdint>
+
+struct MVE_SCREEN_STATE {
+    int iX = 0, iY = 0, iWidth = 0, iHeight = 0;
+    int iRenderWindow = 0;          // window number of the render area, 0 while closed
+    void *pWindow = nullptr;        // native window of the render area
+    void *pContext = nullptr;       // GL context
+    int iVSync = 0;
+};
+
+// Monotonic clock.
+uint64_t MVE_PlatformCounter(void);           // high-resolution counter
+uint64_t MVE_PlatformCounterFrequency(void);  // counts per second
+uint32_t MVE_PlatformMilliseconds(void);      // millisecond clock

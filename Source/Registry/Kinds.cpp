@@ -1,0 +1,55 @@
+// The engine's registries: each kind's log texts and release hook, and its procedures.
+#include "Registry/Kinds.h"
+#include "Core/Engine.h"
+#include "Log/Log.h"
+
+void MVE_RegistryReport(const MVE_REGISTRY_KIND &kind, const char *message, uint32_t color) {
+    MVE_Log(message, color, 0, 0, "", kind.sCreateProcedure);
+}
+
+#define MVE_NAMED(Kind, notice) MVE_REGISTRY_KIND{"MVE_Create" #Kind "ListEntry", notice, true}
+#define MVE_DOUBLE(Kind) MVE_NAMED(Kind, "Loaded double: First " #Kind " has been released!")
+#define MVE_REPLACED(Kind) MVE_NAMED(Kind, "Info: The already existing " #Kind " has been replaced!")
+#define MVE_UNNAMED(Kind) MVE_REGISTRY_KIND{"MVE_Create" #Kind "ListEntry", nullptr, false}
+
+MVE_REGISTRIES::MVE_REGISTRIES()
+    : Shaders(MVE_DOUBLE(Shader), nullptr),
+      Textures(MVE_DOUBLE(Texture), nullptr),
+      Materials(MVE_DOUBLE(Material), nullptr),
+      Meshes(MVE_DOUBLE(Mesh), MVE_ReleaseMesh),
+      Bodies(MVE_DOUBLE(Body), MVE_ReleaseBody),
+      Sounds(MVE_DOUBLE(Sound), nullptr),
+      Billboards(MVE_DOUBLE(Billboard), nullptr),
+      Skeletons(MVE_REPLACED(Skeleton), nullptr),
+      Animations(MVE_REPLACED(Animation), nullptr),
+      ParticleEmitters(MVE_REPLACED(ParticleEmitter), nullptr),
+      Nodes(MVE_REPLACED(Node), MVE_ReleaseNode),
+      Objects(MVE_REPLACED(Object), MVE_ReleaseObject),
+      Sprites(MVE_UNNAMED(Sprite), nullptr),
+      Fonts(MVE_UNNAMED(Font), nullptr),
+      Lights(MVE_UNNAMED(Light), nullptr),
+      Joints(MVE_UNNAMED(Joint), MVE_ReleaseJoint) {}
+
+#define MVE_DEFINE_REGISTRY_PROCEDURES(Kind, TYPE, member)                          \
+    TYPE *MVE_Create##Kind##ListEntry(int *id, const char *name) {                  \
+        return MVE_Engine().Registries.member.Create(id, name);                     \
+    }                                                                               \
+    TYPE *MVE_Get##Kind(int id) { return MVE_Engine().Registries.member.Get(id); }  \
+    extern "C" void MVE_Free##Kind(int id) { MVE_Engine().Registries.member.Free(id); }
+
+MVE_DEFINE_REGISTRY_PROCEDURES(Shader, MVE_SHADER, Shaders)
+MVE_DEFINE_REGISTRY_PROCEDURES(Texture, MVE_TEXTURE, Textures)
+MVE_DEFINE_REGISTRY_PROCEDURES(Material, MVE_MATERIAL, Materials)
+MVE_DEFINE_REGISTRY_PROCEDURES(Mesh, MVE_MESH, Meshes)
+MVE_DEFINE_REGISTRY_PROCEDURES(Body, MVE_BODY, Bodies)
+MVE_DEFINE_REGISTRY_PROCEDURES(Sound, MVE_SOUND, Sounds)
+MVE_DEFINE_REGISTRY_PROCEDURES(Billboard, MVE_BILLBOARD, Billboards)
+MVE_DEFINE_REGISTRY_PROCEDURES(Skeleton, MVE_SKELETON, Skeletons)
+MVE_DEFINE_REGISTRY_PROCEDURES(Animation, MVE_ANIMATION, Animations)
+MVE_DEFINE_REGISTRY_PROCEDURES(ParticleEmitter, MVE_PARTICLE_EMITTER, ParticleEmitters)
+MVE_DEFINE_REGISTRY_PROCEDURES(Node, MVE_NODE, Nodes)
+MVE_DEFINE_REGISTRY_PROCEDURES(Object, MVE_OBJECT, Objects)
+MVE_DEFINE_REGISTRY_PROCEDURES(Sprite, MVE_SPRITE, Sprites)
+MVE_DEFINE_REGISTRY_PROCEDURES(Font, MVE_FONT, Fonts)
+MVE_DEFINE_REGISTRY_PROCEDURES(Light, MVE_LIGHT, Lights)
+MVE_DEFINE_REGISTRY_PROCEDURES(Joint, MVE_JOINT, Joints)

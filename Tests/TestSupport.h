@@ -1,0 +1,55 @@
+// Shared helpers of the test suite: a fresh engine record per test, a private working folder,
+// and reading files back.
+#pragma once
+#include "Core/Engine.h"
+#include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace mvetest {
+
+inline std::string ReadFile(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void WriteFile(const std::filesystem::path &path, const std::string &text) {
+    std::filesystem::create_directories(path.parent_path().empty() ? "." : path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// Runs each test in a fresh folder under the system temp folder with a fresh engine record.
+class EngineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        old_ = std::filesystem::current_path();
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = std::filesystem::temp_directory_path() /
+               ("mve-test-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+                std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        std::filesystem::current_path(dir_);
+        MVE_ResetEngine();
+    }
+    void TearDown() override {
+        MVE_ResetEngine();
+        std::filesystem::current_path(old_);
+        std::filesystem::remove_all(dir_);
+    }
+    // Opens a log in the test folder with the given columns; returns its path.
+    std::filesystem::path OpenLog(int columns = 0) {
+        MVE_OpenLogFile("test.html", 1, 1);
+        MVE_SetLogColumns(columns);
+        return dir_ / "test.html";
+    }
+    std::string LogText() { return ReadFile(dir_ / "test.html"); }
+    std::filesystem::path dir_, old_;
+};
+
+}  // namespace mvetest

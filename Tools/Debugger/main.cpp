@@ -1,0 +1,2 @@
+// The debugger application (placeholder).
+int main() { return 0; }

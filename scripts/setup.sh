@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the engine needs (when missing), then configures and builds.
+# Usage: scripts/setup.sh [build folder] [extra CMake arguments...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+PACKAGES="build-essential cmake ninja-build pkg-config libsdl2-dev libopenal-dev libvorbis-dev libpng-dev \
+libjpeg-dev libpcre2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libgtest-dev libbenchmark-dev \
+libtinyobjloader-dev"
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+fi
+BUILD="${1:-build}"; shift || true
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$BUILD"

@@ -116,3 +116,6 @@ struct MVE_ANIMATION {
     float fSpeed = 1.0f;
     int iLoop = 1;
 };
+
+// m4fWorld from orientation and position, m4fModel = m4fWorld with its axes scaled.
+void MVE_RebuildObjectMatrices(MVE_OBJECT *object);

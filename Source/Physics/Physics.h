@@ -28,3 +28,11 @@ struct MVE_PHYSICS_STATE {
     MVE_BODY *pPointBody = nullptr;            // the body of objects without one of their own
     MVE_BODY_NODE *pDisplayNode = nullptr;
 };
+
+// Shared with the object procedures (all take the physics lock themselves where needed).
+void MVE_PhysicsFile(MVE_OBJECT *object);        // out of both lists, then into dynamic (mass != 0) or static
+void MVE_PhysicsUnfile(MVE_OBJECT *object);      // out of both lists
+void MVE_ComputeInertia(MVE_OBJECT *object);     // m4fInertia from body kind, size, mass and scale
+float MVE_ObjectEnergy(const MVE_OBJECT *object, int mask);  // 1 translation, 2 rotation, 4 position
+void MVE_PhysicsForgetObject(MVE_OBJECT *object);            // drops joints and list entries that name it
+void MVE_PhysicsStep(float stepTime);            // one deterministic pass (joints, collisions, integration) on this thread

@@ -15,3 +15,8 @@ struct MVE_SCREEN_STATE {
 uint64_t MVE_PlatformCounter(void);           // high-resolution counter
 uint64_t MVE_PlatformCounterFrequency(void);  // counts per second
 uint32_t MVE_PlatformMilliseconds(void);      // millisecond clock
+
+// Input events: the window code hands every event it fetches to the input translation
+// (Platform/Input*.cpp), which feeds the engine's live input state. The argument is the
+// platform's own event record.
+void MVE_PlatformHandleInputEvent(const void *event);

@@ -6,6 +6,7 @@
 #include "GL/GL.h"
 #include "Input/Input.h"
 #include "Log/Log.h"
+#include "Math/Math.h"
 #include "Physics/Physics.h"
 #include "Platform/Platform.h"
 #include "Registry/Kinds.h"
@@ -31,6 +32,7 @@ struct MVE_ENGINE {
     MVE_REGISTRIES Registries;
     MVE_DEFINITION_STATE Definition;
     MVE_PHYSICS_STATE Physics;
+    MVE_RANDOM_STATE Random;                   // the engine's one random source
     int iCloseRequest = 0;                     // set when the user asks to close a window
     int iRunning = 0;                          // 1 between MVE_Init and MVE_Quit
 };

@@ -20,6 +20,7 @@ struct MVE_RENDER_DEFAULTS {
     unsigned int uTextureFilter = GL_LINEAR;
     int iGlow = 1;
     float fGlowOffset = 2.5f;
+    m4f m4fCamera = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};  // camera placement (eye to world); the view is its inverse
 };
 
 struct MVE_ENGINE {

@@ -20,3 +20,13 @@ uint32_t MVE_PlatformMilliseconds(void);      // millisecond clock
 // (Platform/Input*.cpp), which feeds the engine's live input state. The argument is the
 // platform's own event record.
 void MVE_PlatformHandleInputEvent(const void *event);
+
+// Shared memory and processes (POSIX shm and posix_spawn).
+// Maps the existing block `name` read-write, `size` bytes. Returns 1 and sets *base when mapped,
+// 0 when no block of that name exists, -1 when it exists but is smaller than `size` or cannot be mapped.
+int MVE_PlatformOpenSharedMemory(const char *name, uint64_t size, void **base);
+void MVE_PlatformCloseSharedMemory(void *base, uint64_t size);
+// Starts a program in a session of its own, without a terminal, its output going nowhere.
+// argv ends with null; argv[0] is the path. Returns the process id, or 0 when it could not be started.
+// The process is reaped in the background when it ends.
+int MVE_PlatformStartProgram(const char *const *argv);

@@ -122,3 +122,25 @@ int   MVE_ConnectDebugger(void);                         /* opens the link (the 
 #endif
 
 #endif /* MVE_H */
+/* ---------------------------------------------------------------- Meshes (a mesh argument is an ID; creators return the record, null on failure) */
+
+typedef struct MVE_MESH MVE_MESH;                        /* opaque here; engine code sees Source/Mesh/Mesh.h */
+MVE_MESH *MVE_LoadMesh(int id, const char *file, const char *name, int reserved); /* ".mvm" file; empty name = file part of the path */
+MVE_MESH *MVE_LoadOBJMesh(int id, const char *file, const char *name); /* Wavefront OBJ; polygons fan-triangulated, every corner its own vertex */
+int   MVE_SaveMesh(int mesh, const char *file, const char *name); /* ".mvm" text, CR LF; 1 written, 0 failed */
+int   MVE_FinishMesh(int mesh);                          /* group table, tangents, GL upload (replaces earlier GL objects); 1 done, 0 failed */
+MVE_MESH *MVE_CreateMesh(int id, const char *name);      /* empty mesh entry */
+int   MVE_GetMeshID(const MVE_MESH *mesh);               /* the ID of a record (0 for null) */
+int64_t MVE_SetMeshVertexCount(int mesh, int count);     /* count zeroed vertices; returns count * 52, 0 on failure */
+int   MVE_SetMeshVertex(int mesh, int vertex, float x, float y, float z, float w); /* position; 1 set, 0 bad mesh or number */
+int   MVE_SetMeshTexCoord(int mesh, int vertex, float u, float v); /* texture coordinate; 1 set, 0 bad mesh or number */
+int   MVE_SetMeshNormal(int mesh, int vertex, float x, float y, float z); /* normal; 1 set, 0 bad mesh or number */
+int   MVE_SetMeshVertexGroup(int mesh, int vertex, int group); /* vertex group; 1 set, 0 bad mesh or number */
+int64_t MVE_SetMeshTriangleCount(int mesh, int count);   /* count zeroed triangles; returns indices * 4, 0 on failure */
+int   MVE_SetMeshTriangle(int mesh, int triangle, int a, int b, int c); /* corners a, b, c (below the vertex count); 1 set, 0 refused */
+int   MVE_AddMeshGroup(int mesh, const char *name);      /* group number of the name, appended when new; -1 without a mesh */
+MVE_MESH *MVE_CreateSphereMesh(int id, float radius, int segments, int rings, const char *name); /* UV sphere, 6 vertices per cell */
+MVE_MESH *MVE_CreatePlaneMesh(int id, float size, float repeat, const char *name); /* square in y = 0, groups "Static" and "Dynamic" */
+int   MVE_AddMeshToMesh(int target, int source, float x, float y, float z, float rx, float ry, float rz, float sx, float sy, float sz, int group); /* appends a transformed copy (degrees; group -1 keeps the source's); first new vertex, -1 on failure */
+MVE_MESH *MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name); /* six planes, outward normals */
+

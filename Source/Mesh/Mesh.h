@@ -1,5 +1,6 @@
 // Meshes: the registry record, the 52-byte vertex, loading ".mvm" and OBJ files, finishing
-// (tangents and GL upload), the text writer and procedural meshes. Main thread only (GL).
+// (tangents and GL upload), the text writer and procedural meshes. Main thread only (GL); a bad
+// file, ID or number must never write outside the arrays: it gets a red row and a 0 result.
 #pragma once
 #include "MVE.h"
 #include <cstddef>
@@ -33,8 +34,8 @@ struct MVE_MESH {
     int iVertexArray = -1;
     int iVertexBuffer = -1;
     int iReserved = 0;
-    int iVertices = 0;
-    int iIndices = 0;
+    int iVertices = 0;       // always Vertex.size()
+    int iIndices = 0;        // always Index.size(), a multiple of 3
     std::vector<int32_t> Index;
     std::vector<MVE_MESH_VERTEX> Vertex;
     std::vector<std::unique_ptr<MVE_MESH_GROUP>> Groups;  // order of first appearance
@@ -42,5 +43,35 @@ struct MVE_MESH {
     std::unordered_map<std::string, MVE_MESH_GROUP *> GroupIndex;
 };
 
+// Failure rows (red), kept here so tests can refer to them.
+inline constexpr const char *MVE_FAIL_FILE_NOT_FOUND = "Fail: File not found!";
+inline constexpr const char *MVE_FAIL_MESH_NOT_FOUND = "Fail: Mesh not found!";
+inline constexpr const char *MVE_FAIL_VERTEX_RANGE = "Fail: Vertex number out of range!";
+inline constexpr const char *MVE_FAIL_TRIANGLE_RANGE = "Fail: Triangle number out of range!";
+inline constexpr const char *MVE_FAIL_COUNT = "Fail: Count out of range!";
+inline constexpr const char *MVE_FAIL_INDEX_RANGE = "Fail: Triangle index out of range!";
+inline constexpr const char *MVE_FAIL_OUT_OF_MEMORY = "Fail: Out of memory!";
+inline constexpr const char *MVE_FAIL_CANNOT_WRITE = "Fail: File cannot be written!";
+
 // Registry release hook: deletes the mesh's GL objects.
 void MVE_ReleaseMesh(MVE_MESH *mesh);
+
+// The mesh of an ID, or null after a red row naming the procedure.
+MVE_MESH *MVE_ResolveMesh(int id, const char *procedure);
+
+// Record forms of the public procedures, for engine code that holds the record.
+int MVE_FinishMesh(MVE_MESH *mesh);
+int MVE_SaveMesh(const MVE_MESH *mesh, const char *file, const char *name);
+int MVE_AddMeshGroup(MVE_MESH *mesh, const char *name);
+int MVE_AddMeshToMesh(MVE_MESH *target, const MVE_MESH *source, float x, float y, float z, float rx, float ry,
+                      float rz, float sx, float sy, float sz, int group);
+
+// Registers a mesh whose arrays are already filled (Vertex, Index, Groups, GroupIndex): creates the
+// entry under id and name, moves the data in and finishes it. Null when the registry refuses.
+MVE_MESH *MVE_RegisterMesh(int id, const char *name, MVE_MESH &&data);
+
+// The file part of a path (name and extension, without folder).
+std::string MVE_MeshFilePart(const char *path);
+
+// Fills a record (not registered) with the plane of MVE_CreatePlaneMesh.
+void MVE_BuildPlaneMesh(MVE_MESH &mesh, float size, float repeat);

@@ -111,6 +111,17 @@ void  MVE_SeedRandom(uint32_t seed);                     /* makes the engine's r
 int   MVE_RandomInt(void);                               /* uniform in 0 .. 2147483647 */
 float MVE_RandomFloat(float p, float q);                 /* (p - q) * R / 2147483647 + q: uniform between q and p */
 
+/* ---------------------------------------------------------------- Physics (a thread of its own from MVE_Init to MVE_Quit; collision callbacks run on it) */
+
+void  MVE_SetGravity(float x, float y, float z);         /* acceleration of every object with mass; zero until set */
+float MVE_GetPhysicsRate(void);                          /* passes per second of the physics thread; 0 until half a second has passed */
+void  MVE_SetCollisionSound(int sound, int materialA, int materialB); /* sound of contacts between two materials; materialB -1 = any; replaces an equal entry */
+int   MVE_CollideObjects(int idA, int idB);              /* 1 when the two objects touch; outside the physics thread it only reports */
+int   MVE_StepPhysics(float stepTime);                   /* one deterministic pass (joints, collisions, integration); 0 and a red row while the thread runs */
+void  MVE_SetPhysicsThread(int enabled);                 /* 0 keeps MVE_Init from starting the thread (tools, tests); stops or starts a running engine's */
+float MVE_GetPhysicsProfile(int phase, int mean);        /* microseconds: phase 0 joints, 1 collisions, 2 integration, 3 whole pass; mean 1 averages ~100 passes */
+int   MVE_GetPhysicsCount(int what);                     /* last pass: 0 pairs the lists offer, 1 pairs tested after the broad phase, 2 contacts */
+
 /* ---------------------------------------------------------------- Debugger application link */
 
 int   MVE_SendDebuggerMessage(int kind, const void *data); /* kinds 1-3 text, 4 v4f, 5 m4f, others empty; returns 0 */

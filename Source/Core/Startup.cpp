@@ -9,14 +9,12 @@ void MVE_StartupJoysticks() {}
 void MVE_StartupCamera() {}
 void MVE_StartupShaders() {}
 void MVE_StartupSound() {}
-void MVE_StartupPhysics() {}
 void MVE_StartupGBuffer() {}
 void MVE_StartupSpriteShader() {}
 void MVE_StartupShadowAndLines() {}
 void MVE_StartupGUI() {}
 void MVE_StartupBuiltinResources() {}
 
-void MVE_ShutdownPhysics() {}
 void MVE_ShutdownShaderBuffers() {}
 void MVE_ShutdownGL() {}
 void MVE_ShutdownWindow() {}

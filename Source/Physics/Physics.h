@@ -1,6 +1,8 @@
-// The rigid-body simulation: the physics lists, the lock, the thread and its three phases.
+// The rigid-body simulation: the physics lists, the lock, the thread and its three phases
+// (joints, collisions, integration), the contact record and collision sounds.
 // The physics thread holds the lock during each phase; main-thread procedures that change
-// objects, joints or lists take it too.
+// objects, joints or lists take it too. Nothing here may be called with the lock held by
+// another thread's half-finished change: every writer takes it.
 #pragma once
 #include "MVE.h"
 #include <atomic>
@@ -13,8 +15,50 @@ struct MVE_OBJECT;
 struct MVE_JOINT;
 struct MVE_BODY;
 struct MVE_BODY_NODE;
+struct MVE_MATERIAL;
+
+// One contact, written by every test that finds one; the response reads it.
+struct MVE_CONTACT {
+    v4f v4fPoint = {0, 0, 0, 1};
+    v4f v4fNormal = {0, 0, 0, 0};   // from the first object of the response towards the second
+    float fImpactSpeed = 0;
+};
+
+// (sound, material A, material B); a null material B matches any material.
+struct MVE_COLLISION_SOUND {
+    int iSound = 0;
+    const MVE_MATERIAL *pMaterialA = nullptr;
+    const MVE_MATERIAL *pMaterialB = nullptr;
+};
+
+// The sound a contact chose, kept so the sound module (and tests) can see it.
+struct MVE_PLAYED_SOUND {
+    int iSound = 0;                 // 0: none since the last reset
+    float fVolume = 0;              // sound volume x (1 - 1 / impact speed)
+    v4f v4fPoint = {0, 0, 0, 1};
+    uint64_t uCount = 0;            // how many collision sounds were started
+};
+
+enum : int { MVE_PHASE_JOINTS = 0, MVE_PHASE_COLLISIONS = 1, MVE_PHASE_INTEGRATION = 2, MVE_PHASE_PASS = 3 };
+
+// Per-phase timings of the last pass and a running mean, in seconds, and pair counters.
+struct MVE_PHYSICS_PROFILE {
+    double fLast[4] = {0, 0, 0, 0};
+    double fMean[4] = {0, 0, 0, 0};   // exponential mean over about 100 passes
+    uint64_t uPasses = 0;
+    int iPairsOffered = 0;            // pairs the lists offer (n(n-1)/2 + n x static)
+    int iPairsTested = 0;             // pairs that passed the broad phase
+    int iContacts = 0;
+};
+
+struct MVE_BROAD_PHASE;             // private to BroadPhase.cpp
 
 struct MVE_PHYSICS_STATE {
+    MVE_PHYSICS_STATE();
+    ~MVE_PHYSICS_STATE();           // stops a thread that is still running
+    MVE_PHYSICS_STATE(const MVE_PHYSICS_STATE &) = delete;
+    MVE_PHYSICS_STATE &operator=(const MVE_PHYSICS_STATE &) = delete;
+
     std::recursive_mutex Lock;                 // the physics lock
     std::thread Thread;
     std::atomic<int> iQuit{0};
@@ -25,8 +69,19 @@ struct MVE_PHYSICS_STATE {
     std::vector<MVE_OBJECT *> Dynamic;
     std::vector<MVE_OBJECT *> Static;
     std::vector<MVE_JOINT *> Joints;
-    MVE_BODY *pPointBody = nullptr;            // the body of objects without one of their own
-    MVE_BODY_NODE *pDisplayNode = nullptr;
+    MVE_BODY *pPointBody = nullptr;            // the body of objects without one of their own (owned)
+    MVE_BODY_NODE *pDisplayNode = nullptr;     // drawn by the body display only (owned)
+
+    // Bumped by every change of the lists: the collision phase notices a callback that changed them.
+    uint64_t uListGeneration = 0;
+    int iThreadDisabled = 0;                   // 1: MVE_StartupPhysics leaves the thread off
+    int iBroadPhase = 1;                       // 0: every pair goes to the narrow phase (reference order)
+    MVE_CONTACT Contact;
+    std::vector<MVE_COLLISION_SOUND> Sounds;
+    MVE_PLAYED_SOUND LastSound;
+    MVE_PHYSICS_PROFILE Profile;
+    MVE_BROAD_PHASE *pBroad = nullptr;         // owned; scratch of the collision phase
+    std::vector<MVE_OBJECT *> Reported;        // objects already reported as non-finite
 };
 
 // Shared with the object procedures (all take the physics lock themselves where needed).
@@ -34,5 +89,39 @@ void MVE_PhysicsFile(MVE_OBJECT *object);        // out of both lists, then into
 void MVE_PhysicsUnfile(MVE_OBJECT *object);      // out of both lists
 void MVE_ComputeInertia(MVE_OBJECT *object);     // m4fInertia from body kind, size, mass and scale
 float MVE_ObjectEnergy(const MVE_OBJECT *object, int mask);  // 1 translation, 2 rotation, 4 position
-void MVE_PhysicsForgetObject(MVE_OBJECT *object);            // drops joints and list entries that name it
+// Drops the list entries that name the object, and the joints that end on it: they leave the joint
+// list and the end that named the object becomes null (joint readers skip joints with a null end).
+void MVE_PhysicsForgetObject(MVE_OBJECT *object);
 void MVE_PhysicsStep(float stepTime);            // one deterministic pass (joints, collisions, integration) on this thread
+MVE_BODY *MVE_PhysicsPointBody();                // the shared point body, made on first use
+
+// The physics thread: started by MVE_StartupPhysics unless iThreadDisabled, stopped by MVE_ShutdownPhysics.
+void MVE_StartPhysicsThread();
+void MVE_StopPhysicsThread();
+
+// The three phases, each taking the lock for its own duration (the step and the thread call them).
+void MVE_PhysicsJointPhase(float stepTime);
+void MVE_PhysicsCollisionPhase();
+void MVE_PhysicsIntegrationPhase(float stepTime);
+
+// Pieces of the phases, called with the lock held.
+void MVE_SolveJoint(MVE_JOINT *joint, float stepTime);
+void MVE_IntegrateObject(MVE_OBJECT *object, float stepTime, int dynamic);
+int MVE_CollidePair(MVE_OBJECT *a, MVE_OBJECT *b);          // dispatch, then sound and callbacks
+void MVE_PlayCollisionSound(int sound, float volume, const v4f *point);  // hook of the sound module
+
+// The broad phase (BroadPhase.cpp): bounds of every listed object, refreshed for moved ones.
+void MVE_BroadPhaseBuild(MVE_PHYSICS_STATE &p);
+void MVE_BroadPhaseRefresh(MVE_PHYSICS_STATE &p, MVE_OBJECT *object);
+// Candidates of dynamic object i in the pair order: later dynamic objects (key j), then static
+// ones (key dynamic count + k), every key above `after`, sorted; written to out.
+void MVE_BroadPhaseQuery(MVE_PHYSICS_STATE &p, int i, int after, std::vector<int> &out);
+void MVE_BroadPhaseFree(MVE_BROAD_PHASE *broad);
+
+// Non-finite state: the object is put to rest at its last finite place and reported once.
+int MVE_PhysicsRepairObject(MVE_OBJECT *object);
+
+inline constexpr const char *MVE_FAIL_NON_FINITE =
+    "Fail: Object state is not a number! The object was put to rest at its last finite position.";
+inline constexpr const char *MVE_FAIL_STEP_WHILE_RUNNING =
+    "Fail: The physics thread is running! MVE_StepPhysics only steps an engine without it.";

@@ -128,6 +128,39 @@ int   MVE_SendDebuggerMessage(int kind, const void *data); /* kinds 1-3 text, 4 
 int   MVE_DebugText(int kind, const char *text);         /* sends a text message */
 int   MVE_ConnectDebugger(void);                         /* opens the link (the first send does it); 1 connected, 0 unavailable */
 
+/* ---------------------------------------------------------------- Input devices (keys are Windows virtual-key codes 0..255; mouse buttons 1 left, 2 right, 4 middle) */
+
+void  MVE_UpdateKeyboard(void);                          /* freezes the keys seen since the last call into the snapshot the getters read */
+void  MVE_UpdateMouse(void);                             /* freezes the mouse; while captured the cursor returns to the centre */
+void  MVE_UpdateJoysticks(void);                         /* polls the joysticks found at start-up */
+int   MVE_KeyDown(int key);                              /* 1 while held; 0 for a code outside 0..255 */
+int   MVE_KeyPushed(int key);                            /* 1 if it went down (or repeated) in the last frame */
+int   MVE_KeyReleased(int key);                          /* 1 if it went up in the last frame */
+int   MVE_GetKeyChar(void);                              /* last typed character (UTF-16 unit) of the last frame, 0 if none */
+int   MVE_MouseButtonDown(int button);                   /* 1 while held; 0 for a button other than 1, 2, 4 */
+int   MVE_MouseButtonPushed(int button);                 /* 1 if it went down in the last frame */
+int   MVE_MouseButtonReleased(int button);               /* 1 if it went up in the last frame */
+int   MVE_GetMouseX(void);                               /* render-area pixels */
+int   MVE_GetMouseY(void);
+int   MVE_GetMouseDeltaX(void);                          /* movement over the last frame, pixels */
+int   MVE_GetMouseDeltaY(void);
+int   MVE_GetMouseWheel(void);                           /* wheel notches over the last frame, away from the user positive */
+int   MVE_MouseInRect(int x, int y, int width, int height); /* x <= mouse x < x + width and y <= mouse y < y + height */
+int   MVE_MouseInCircle(int x, int y, int radius);       /* mouse strictly closer than radius to (x, y) */
+void  MVE_CaptureMouse(int show);                        /* holds the cursor at the centre, deltas measured from there; show 0 hides it */
+void  MVE_ReleaseMouse(int show);                        /* ends the capture; show 1 shows the cursor */
+void  MVE_SetMousePosition(int x, int y);                /* moves the cursor to a render-area position (getters see it at once) */
+void  MVE_ResetMouse(void);                              /* drops this frame's clicks, wheel and movement */
+void  MVE_InitJoysticks(void);                           /* finds the joysticks attached now (MVE_Init calls it) */
+int   MVE_GetJoystickCount(void);                        /* joysticks found */
+float MVE_SetJoystickDeadZone(int joystick, int axis, float value); /* axis -1 = all; axis values below it read 0; returns 0.0 */
+float MVE_GetJoystickAxis(int joystick, int axis, float step); /* axes 0..5 X, Y, Z, R, U, V in -1..1; step != 0 rounds to a multiple */
+int   MVE_GetJoystickButton(int joystick, int button);   /* buttons 0..15: bits 1 down, 2 held > 500 ms, 4 pushed, 8 released */
+int   MVE_JoystickButtonDown(int joystick, int button);  /* state bit 1 */
+int   MVE_JoystickButtonReleased(int joystick, int button); /* state bit 8 */
+float MVE_GetJoystickPOV(int joystick);                  /* hat degrees: 0 centred, 360 ahead, 90 right, 180 back, 270 left */
+const char *MVE_GetJoystickName(int joystick);           /* device name, "" when none */
+
 #ifdef __cplusplus
 }
 #endif

@@ -5,7 +5,6 @@
 void MVE_StartupImageCodecs() {}
 void MVE_StartupGL() {}
 void MVE_StartupSpriteBatch() {}
-void MVE_StartupJoysticks() {}
 void MVE_StartupCamera() {}
 void MVE_StartupShaders() {}
 void MVE_StartupSound() {}

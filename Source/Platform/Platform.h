@@ -30,3 +30,15 @@ void MVE_PlatformCloseSharedMemory(void *base, uint64_t size);
 // argv ends with null; argv[0] is the path. Returns the process id, or 0 when it could not be started.
 // The process is reaped in the background when it ends.
 int MVE_PlatformStartProgram(const char *const *argv);
+
+// Input devices (Platform/Input.cpp, Platform/Joystick.cpp). Mouse positions are render-area pixels.
+struct MVE_JOYSTICK_SAMPLE;
+void MVE_PlatformWarpMouse(int x, int y);      // moves the cursor; no-op without a window
+void MVE_PlatformShowCursor(int show);
+void MVE_PlatformConfineMouse(int confine);    // keeps the cursor inside the render window
+int MVE_PlatformStartJoysticks(void);          // starts the joystick service: devices attached, -1 when unavailable
+void MVE_PlatformStopJoysticks(void);
+int32_t MVE_PlatformOpenJoystick(int device, char *name, int nameSize); // handle, or -1 when it cannot be opened
+void MVE_PlatformCloseJoystick(int32_t handle);
+void MVE_PlatformPollJoysticks(void);          // fetches fresh readings of every open joystick
+int MVE_PlatformReadJoystick(int32_t handle, MVE_JOYSTICK_SAMPLE *sample); // 0 when the joystick is gone

@@ -122,6 +122,51 @@ void  MVE_SetPhysicsThread(int enabled);                 /* 0 keeps MVE_Init fro
 float MVE_GetPhysicsProfile(int phase, int mean);        /* microseconds: phase 0 joints, 1 collisions, 2 integration, 3 whole pass; mean 1 averages ~100 passes */
 int   MVE_GetPhysicsCount(int what);                     /* last pass: 0 pairs the lists offer, 1 pairs tested after the broad phase, 2 contacts */
 
+/* ---------------------------------------------------------------- Collision bodies (creators return the record, null on failure; a body is never changed after creation) */
+
+typedef struct MVE_BODY MVE_BODY;                        /* opaque here; engine code sees Source/Body/Body.h */
+#define MVE_SHAPE_POINT  (-1)                            /* body kinds; also the body argument of MVE_SetObjectBody */
+#define MVE_SHAPE_BOX    (-3)
+#define MVE_SHAPE_SPHERE (-4)
+#define MVE_SHAPE_MESH   (-5)
+MVE_BODY *MVE_CreateSphereBody(int id, float size, const char *name); /* size is the diameter */
+MVE_BODY *MVE_CreateBoxBody(int id, float width, float height, float depth, const char *name); /* height MVE_IGNORE_F = width, depth MVE_IGNORE_F = height */
+MVE_BODY *MVE_CreateBodyFromMesh(int id, int mesh, int type, float scale, const char *name); /* -3 box around the vertices and origin, -4 sphere, -5 polyhedron (scale ignored) */
+MVE_BODY *MVE_LoadBody(int id, const char *file, const char *name); /* ".mvb" file; indices outside the vertices are refused; empty name = file part */
+int   MVE_GetBodyID(const MVE_BODY *body);               /* the ID of a record (0 for null) */
+int   MVE_IsBody(int id);                                /* 1 if a body with this ID exists */
+
+/* ---------------------------------------------------------------- Objects, nodes and joints (mode bits: 1 relative, 2 own frame, 4 camera frame; angles in degrees; unknown IDs do nothing) */
+
+typedef struct MVE_OBJECT MVE_OBJECT;                    /* opaque here; engine code sees Source/Object/Object.h */
+typedef struct MVE_NODE MVE_NODE;
+typedef int (*MVE_COLLISION_CALLBACK)(int own, int other); /* runs on the physics thread with the physics lock held */
+MVE_OBJECT *MVE_CreateObject(int id, int mesh, int material, const char *name, int reserved1, int reserved2); /* material -1 = default; null without the mesh */
+int   MVE_GetObjectID(const MVE_OBJECT *object);         /* the ID of a record (0 for null) */
+int   MVE_IsObject(int id);                              /* 1 if an object with this ID exists */
+int   MVE_SetObjectMaterial(int id, int material);       /* moves it to the material's draw list; 1 done, 0 unknown object or material */
+int   MVE_SetObjectBody(int id, int body, float size);   /* MVE_IGNORE none, -1 point, -3/-4/-5 from its own mesh at size, else a body ID; files it by mass */
+int   MVE_SetObjectMass(int id, float mass);             /* 0 static, else dynamic; recomputes the inertia */
+int   MVE_SetObjectFriction(int id, float friction);     /* contacts use the sum of both objects' values */
+int   MVE_SetObjectRestitution(int id, float restitution); /* contacts use the product of both objects' values */
+int   MVE_SetObjectCollision(int id, int on);            /* 0 leaves it out of collision tests */
+int   MVE_SetObjectCallback(int id, MVE_COLLISION_CALLBACK callback); /* called on contact with (own ID, other ID); null for none */
+int   MVE_MoveObject(int id, float x, float y, float z, int mode); /* sets or moves the position */
+int   MVE_SetObjectPosition(int id, const v4f *position, int mode); /* as MVE_MoveObject; absolute with bit 4 takes the point in the camera frame */
+int   MVE_RotateObject(int id, float x, float y, float z, int mode); /* sets or turns the orientation (world, own or camera axes) */
+int   MVE_ScaleObject(int id, float x, float y, float z, int mode); /* mode 1 multiplies, any other sets */
+int   MVE_SetObjectVelocity(int id, const v4f *velocity, float x, float y, float z, int mode); /* the vector, or (x, y, z) when null; bit 2 own frame, bit 1 adds */
+v4f  *MVE_GetObjectPosition(int id, v4f *out);           /* out := position (w 1); null for an unknown object */
+v4f  *MVE_GetObjectVelocity(int id, v4f *out);           /* out := velocity (w 0); null for an unknown object */
+v4f  *MVE_GetObjectOrientation(int id, v4f *out);        /* out := orientation quaternion; null for an unknown object */
+int   MVE_GetObjectCount(int list);                      /* 1 dynamic list, 2 static list, 0 every object */
+MVE_NODE *MVE_CreateNode(int id, const char *name);      /* a bare transform at the origin */
+int   MVE_GetNodeID(const MVE_NODE *node);               /* the ID of a record (0 for null) */
+int   MVE_CreateJoint(int id, int kind, int objectA, float ax, float ay, float az, int objectB, float bx, float by, float bz, float stiffness, float parameter); /* anchors in each object's own frame; stiffness 0 = rigid; the joint's ID, 0 on failure */
+int   MVE_SetJointDamping(int id, float damping);        /* damping against the stretch rate */
+int   MVE_GetJointCount(void);                           /* joints acting in the simulation */
+float MVE_GetEnergy(int mask);                           /* 1 translation, 2 rotation, 4 position in gravity, 8 joint tension; 15 total */
+
 /* ---------------------------------------------------------------- Debugger application link */
 
 int   MVE_SendDebuggerMessage(int kind, const void *data); /* kinds 1-3 text, 4 v4f, 5 m4f, others empty; returns 0 */

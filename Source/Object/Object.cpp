@@ -1,16 +1,29 @@
-// Objects, nodes and joints: release hooks and the matrix rebuild shared with the integrator.
-// Main thread, or the physics thread while it holds the physics lock (matrix rebuild).
+// Scene objects: creation, release, material, body, mass and the contact parameters.
+// Main thread. Every write to an object takes the physics lock: the physics thread reads and
+// moves objects during its phases, and a field written outside the lock would race with it.
 #include "Object/Object.h"
+#include "Core/Engine.h"
+#include "Log/Log.h"
+#include <mutex>
+#include <vector>
 
-void MVE_ReleaseObject(MVE_OBJECT *) {}
-void MVE_ReleaseNode(MVE_NODE *) {}
-void MVE_ReleaseJoint(MVE_JOINT *) {}
+namespace {
 
-int MVE_GetSkeletonBone(const MVE_SKELETON *skeleton, const char *name) {
-    if (!skeleton || !name) return -1;
-    auto it = skeleton->Bones.find(name);
-    return it == skeleton->Bones.end() ? -1 : it->second;
+using Guard = std::lock_guard<std::recursive_mutex>;
+std::recursive_mutex &PhysicsLock() { return MVE_Engine().Physics.Lock; }
+
+// The default object material is made by the start-up with the built-in materials; until then
+// objects draw without one.
+MVE_MATERIAL *DefaultMaterial() { return nullptr; }
+
+// A body derived for one object belongs to it: it goes when the object gets another body or goes.
+void DropOwnBody(MVE_OBJECT *object) {
+    const int own = object->iOwnBody;
+    object->iOwnBody = 0;
+    if (own) MVE_FreeBody(own);
 }
+
+}  // namespace
 
 // The renderer reads m4fModel, the physics reads both: they must always agree with the placement
 // vectors, so every writer of orientation, position or scale ends here.
@@ -26,4 +39,181 @@ void MVE_RebuildObjectMatrices(MVE_OBJECT *object) {
     for (int c = 0; c < 3; ++c)
         for (int r = 0; r < 4; ++r) M.m[4 * c + r] *= scale[c];
     object->m4fModel = M;
+}
+
+void MVE_RebuildNodeMatrix(MVE_NODE *node) {
+    MVE_m4fFromQuaternion(&node->v4fOrientation, &node->m4fMatrix);
+    node->m4fMatrix.m[12] = node->v4fPosition.x;
+    node->m4fMatrix.m[13] = node->v4fPosition.y;
+    node->m4fMatrix.m[14] = node->v4fPosition.z;
+    node->m4fMatrix.m[15] = 1.0f;
+}
+
+// The draw lists belong to the frame renderer; filing by material starts with it.
+void MVE_FileObjectForDrawing(MVE_OBJECT *) {}
+void MVE_UnfileObjectForDrawing(MVE_OBJECT *) {}
+
+// Joints that end on the object leave the joint list and lose that end (physics), so nothing keeps
+// a pointer to the record that is about to go.
+void MVE_ReleaseObject(MVE_OBJECT *object) {
+    {
+        Guard guard(PhysicsLock());
+        MVE_PhysicsForgetObject(object);
+        object->pBody = nullptr;
+    }
+    MVE_UnfileObjectForDrawing(object);
+    DropOwnBody(object);
+}
+
+void MVE_ReleaseNode(MVE_NODE *) {}
+
+void MVE_DetachBody(const MVE_BODY *body) {
+    if (!body) return;
+    Guard guard(PhysicsLock());
+    MVE_Engine().Registries.Objects.ForEach([body](MVE_OBJECT *object) {
+        if (object->pBody != body) return;
+        MVE_PhysicsUnfile(object);
+        object->pBody = nullptr;
+    });
+}
+
+int MVE_GetSkeletonBone(const MVE_SKELETON *skeleton, const char *name) {
+    if (!skeleton || !name) return -1;
+    auto it = skeleton->Bones.find(name);
+    return it == skeleton->Bones.end() ? -1 : it->second;
+}
+
+extern "C" MVE_OBJECT *MVE_CreateObject(int id, int mesh, int material, const char *name, int, int) {
+    MVE_MESH *pMesh = MVE_GetMesh(mesh);
+    if (!pMesh) return nullptr;
+    MVE_MATERIAL *pMaterial = material == -1 ? DefaultMaterial() : MVE_GetMaterial(material);
+    if (material != -1 && !pMaterial)
+        MVE_LogNotice("Info: Material " + std::to_string(material) + " not found, the default material is used!",
+                      "MVE_CreateObject");
+    if (!pMaterial) pMaterial = DefaultMaterial();
+
+    int requested = id;
+    MVE_OBJECT *object = MVE_CreateObjectListEntry(&requested, name ? name : "");
+    if (!object) return nullptr;
+    // The record is new and in no list yet, so the physics thread cannot see it.
+    object->Header.iKind = MVE_KIND_OBJECT;
+    object->Header.pModel = &object->m4fModel;
+    object->Header.pWorld = &object->m4fWorld;
+    object->Header.pOrientation = &object->v4fOrientation;
+    object->pMesh = pMesh;
+    object->pMaterial = pMaterial;
+    MVE_RebuildObjectMatrices(object);
+    MVE_FileObjectForDrawing(object);
+    return object;
+}
+
+extern "C" int MVE_GetObjectID(const MVE_OBJECT *object) { return object ? object->iID : 0; }
+extern "C" int MVE_IsObject(int id) { return MVE_GetObject(id) ? 1 : 0; }
+
+extern "C" int MVE_SetObjectMaterial(int id, int material) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    MVE_MATERIAL *pMaterial = material == -1 ? DefaultMaterial() : MVE_GetMaterial(material);
+    if (material != -1 && !pMaterial) {
+        MVE_LogFail(MVE_FAIL_MATERIAL_NOT_FOUND, "MVE_SetObjectMaterial");
+        return 0;
+    }
+    MVE_UnfileObjectForDrawing(object);
+    {
+        Guard guard(PhysicsLock());  // collision sounds are chosen by material on the physics thread
+        object->pMaterial = pMaterial;
+    }
+    MVE_FileObjectForDrawing(object);
+    return 1;
+}
+
+extern "C" int MVE_SetObjectBody(int id, int body, float size) {
+    static const char *kProcedure = "MVE_SetObjectBody";
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    if (body == MVE_IGNORE) {
+        Guard guard(PhysicsLock());
+        MVE_PhysicsUnfile(object);
+        object->pBody = nullptr;
+        DropOwnBody(object);
+        return 1;
+    }
+    // The new body is found (or made) first, so a failure leaves the object as it was.
+    MVE_BODY *pBody = nullptr;
+    int own = 0;
+    if (body == MVE_SHAPE_POINT) {
+        pBody = MVE_PhysicsPointBody();
+    } else if (body == MVE_SHAPE_BOX || body == MVE_SHAPE_SPHERE || body == MVE_SHAPE_MESH) {
+        pBody = MVE_MakeBodyFromMesh(-1, object->pMesh, body, size, "");
+        if (!pBody) return 0;  // the creator has said why
+        own = pBody->iID;
+    } else {
+        pBody = MVE_GetBody(body);
+        if (!pBody) {
+            MVE_LogFail(std::string(MVE_FAIL_BODY_NOT_FOUND) + " (" + std::to_string(body) + ")", kProcedure);
+            return 0;
+        }
+    }
+    {
+        Guard guard(PhysicsLock());
+        MVE_PhysicsUnfile(object);
+        object->pBody = pBody;
+        MVE_ComputeInertia(object);
+        MVE_PhysicsFile(object);
+    }
+    const int previous = object->iOwnBody;
+    object->iOwnBody = own;
+    if (previous && previous != own) MVE_FreeBody(previous);
+    return 1;
+}
+
+extern "C" int MVE_SetObjectMass(int id, float mass) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    Guard guard(PhysicsLock());
+    MVE_PhysicsUnfile(object);
+    object->fMass = mass;
+    if (object->pBody) MVE_ComputeInertia(object);
+    MVE_PhysicsFile(object);
+    return 1;
+}
+
+extern "C" int MVE_SetObjectFriction(int id, float friction) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    Guard guard(PhysicsLock());
+    object->fFriction = friction;
+    return 1;
+}
+
+extern "C" int MVE_SetObjectRestitution(int id, float restitution) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    Guard guard(PhysicsLock());
+    object->fRestitution = restitution;
+    return 1;
+}
+
+extern "C" int MVE_SetObjectCollision(int id, int on) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    Guard guard(PhysicsLock());
+    object->iCollide = on ? 1 : 0;
+    return 1;
+}
+
+extern "C" int MVE_SetObjectCallback(int id, MVE_COLLISION_CALLBACK callback) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    Guard guard(PhysicsLock());
+    object->pCallback = callback;
+    object->iCallbackValue = 0;
+    return 1;
+}
+
+extern "C" int MVE_GetObjectCount(int list) {
+    if (list != 1 && list != 2) return static_cast<int>(MVE_Engine().Registries.Objects.Count());
+    MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
+    Guard guard(p.Lock);
+    return static_cast<int>(list == 1 ? p.Dynamic.size() : p.Static.size());
 }

@@ -33,8 +33,6 @@ struct MVE_NODE {
     m4f m4fMatrix = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 };
 
-typedef int (*MVE_COLLISION_CALLBACK)(int ownID, int otherID);
-
 // Field order is binding: the simulation addresses these fields as one block.
 struct MVE_OBJECT {
     MVE_NODE_HEADER Header;
@@ -66,6 +64,7 @@ struct MVE_OBJECT {
     m4f m4fModel = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     m4f m4fWorld = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     int iPhysicsList = 0;                     // 0 none, 1 dynamic, 2 static (kept by the physics lists)
+    int iOwnBody = 0;                         // body derived from this object's mesh; freed with the object
 };
 
 // The motion block is walked as consecutive v4f: keep it contiguous.
@@ -119,3 +118,19 @@ struct MVE_ANIMATION {
 
 // m4fWorld from orientation and position, m4fModel = m4fWorld with its axes scaled.
 void MVE_RebuildObjectMatrices(MVE_OBJECT *object);
+void MVE_RebuildNodeMatrix(MVE_NODE *node);
+
+// Objects that still use a body lose it and leave the physics lists (the body is being freed).
+void MVE_DetachBody(const MVE_BODY *body);
+
+// Draw-list filing by material; the frame renderer keeps the lists, these are its entry points.
+void MVE_FileObjectForDrawing(MVE_OBJECT *object);
+void MVE_UnfileObjectForDrawing(MVE_OBJECT *object);
+
+// The mode bits of the transform procedures.
+enum : int { MVE_MODE_RELATIVE = 1, MVE_MODE_OWN = 2, MVE_MODE_CAMERA = 4 };
+
+// Failure rows (tests refer to them).
+inline constexpr const char *MVE_FAIL_BODY_NOT_FOUND = "Fail: Body not found!";
+inline constexpr const char *MVE_FAIL_MATERIAL_NOT_FOUND = "Fail: Material not found!";
+inline constexpr const char *MVE_FAIL_JOINT_OBJECT = "Fail: A joint needs two existing objects!";

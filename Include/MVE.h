@@ -206,6 +206,14 @@ int   MVE_JoystickButtonReleased(int joystick, int button); /* state bit 8 */
 float MVE_GetJoystickPOV(int joystick);                  /* hat degrees: 0 centred, 360 ahead, 90 right, 180 back, 270 left */
 const char *MVE_GetJoystickName(int joystick);           /* device name, "" when none */
 
+/* ---------------------------------------------------------------- Definition files (".mvd": textures, materials, sounds) */
+
+#define MVE_DEFINITION_TEXTURE  1                       /* section mask bits of MVE_ParseDefinitionFiles */
+#define MVE_DEFINITION_MATERIAL 2
+#define MVE_DEFINITION_SOUND    8
+
+int   MVE_ParseDefinitionFiles(const char *path, int mask); /* a file, a folder tree, or "Folder\\*.mvd"; loads the masked sections; returns 0 */
+
 #ifdef __cplusplus
 }
 #endif

@@ -34,7 +34,7 @@ struct MVE_COLLISION_SOUND {
 // The sound a contact chose, kept so the sound module (and tests) can see it.
 struct MVE_PLAYED_SOUND {
     int iSound = 0;                 // 0: none since the last reset
-    float fVolume = 0;              // sound volume x (1 - 1 / impact speed)
+    float fVolume = 0;              // fraction of the sound's own volume: 1 - 1 / impact speed
     v4f v4fPoint = {0, 0, 0, 1};
     uint64_t uCount = 0;            // how many collision sounds were started
 };
@@ -74,6 +74,7 @@ struct MVE_PHYSICS_STATE {
 
     // Bumped by every change of the lists: the collision phase notices a callback that changed them.
     uint64_t uListGeneration = 0;
+    uint64_t uCallbacks = 0;                   // collision callbacks called so far (they may move anything)
     int iThreadDisabled = 0;                   // 1: MVE_StartupPhysics leaves the thread off
     int iBroadPhase = 1;                       // 0: every pair goes to the narrow phase (reference order)
     MVE_CONTACT Contact;
@@ -82,6 +83,10 @@ struct MVE_PHYSICS_STATE {
     MVE_PHYSICS_PROFILE Profile;
     MVE_BROAD_PHASE *pBroad = nullptr;         // owned; scratch of the collision phase
     std::vector<MVE_OBJECT *> Reported;        // objects already reported as non-finite
+    std::vector<v4f> ScratchA, ScratchB;       // vertices of the mesh tests, kept to spare allocations
+    // Set by the sound module: starts a new instance of `sound` at `point` with the given fraction of
+    // the sound's volume. Called on the physics thread with the lock held; null plays nothing.
+    void (*pSoundHook)(int sound, float volume, const v4f *point) = nullptr;
 };
 
 // Shared with the object procedures (all take the physics lock themselves where needed).
@@ -108,13 +113,12 @@ void MVE_PhysicsIntegrationPhase(float stepTime);
 void MVE_SolveJoint(MVE_JOINT *joint, float stepTime);
 void MVE_IntegrateObject(MVE_OBJECT *object, float stepTime, int dynamic);
 int MVE_CollidePair(MVE_OBJECT *a, MVE_OBJECT *b);          // dispatch, then sound and callbacks
-void MVE_PlayCollisionSound(int sound, float volume, const v4f *point);  // hook of the sound module
 
-// The broad phase (BroadPhase.cpp): bounds of every listed object, refreshed for moved ones.
+// The broad phase (BroadPhase.cpp): conservative bounds of every listed object in a uniform grid.
+// Keys follow the pair order: dynamic objects 0 .. n-1, then static ones n .. n+m-1.
 void MVE_BroadPhaseBuild(MVE_PHYSICS_STATE &p);
-void MVE_BroadPhaseRefresh(MVE_PHYSICS_STATE &p, MVE_OBJECT *object);
-// Candidates of dynamic object i in the pair order: later dynamic objects (key j), then static
-// ones (key dynamic count + k), every key above `after`, sorted; written to out.
+void MVE_BroadPhaseRefresh(MVE_PHYSICS_STATE &p, int key);   // the object with this key has moved
+// Candidates of dynamic object i with keys above `after`, in ascending key order, into out.
 void MVE_BroadPhaseQuery(MVE_PHYSICS_STATE &p, int i, int after, std::vector<int> &out);
 void MVE_BroadPhaseFree(MVE_BROAD_PHASE *broad);
 

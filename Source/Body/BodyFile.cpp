@@ -1,0 +1,115 @@
+// The ".mvb" body loader: a "Body" section with vertex, edge and face lists in the definition syntax.
+// Main thread only. A file is checked whole before anything is registered: an index outside the
+// vertices is refused, because the physics thread indexes the arrays without checks.
+#include "Body/Body.h"
+#include "Core/Engine.h"
+#include "Definition/Definition.h"
+#include "Log/Log.h"
+#include <cmath>
+#include <memory>
+#include <string>
+
+namespace {
+
+const char *const kProcedure = "MVE_LoadBody";
+
+// The entries of a direct list key; a missing key is an empty list, never a count without an array.
+template <class F> void ReadEntries(MVE_DEFINITION_NODE *section, const char *path, F &&read) {
+    MVE_DEFINITION_NODE *list = MVE_FindDefinitionNode(section, path, "", 0);
+    if (!list) return;
+    const int count = MVE_CountDefinitionNodes(list, "");
+    int i = 0;
+    for (MVE_DEFINITION_NODE *entry = MVE_GetDefinitionNode(list, 0); entry && i < count;
+         entry = MVE_NextDefinitionNode(entry), ++i)
+        read(entry);
+}
+
+int ReadIndex(MVE_DEFINITION_NODE *entry, int item) {
+    return MVE_ReadDefinitionInteger(MVE_GetDefinitionNode(entry, item), 0);
+}
+
+bool Inside(int index, size_t vertices) { return index >= 0 && static_cast<size_t>(index) < vertices; }
+
+// Names the first problem of the mesh, or returns an empty text when every entry is usable.
+std::string Check(const MVE_BODY_MESH &mesh) {
+    const size_t n = mesh.Vertex.size();
+    for (size_t i = 0; i < n; ++i) {
+        const v4f &v = mesh.Vertex[i];
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
+            return "Fail: Vertex " + std::to_string(i) + " is not a finite point!";
+    }
+    for (size_t i = 0; i < mesh.Edge.size(); ++i) {
+        const MVE_BODY_EDGE &e = mesh.Edge[i];
+        if (!Inside(e.a, n) || !Inside(e.b, n))
+            return "Fail: Edge " + std::to_string(i) + " (" + std::to_string(e.a) + ", " + std::to_string(e.b) +
+                   ") names a vertex outside 0.." + std::to_string(static_cast<long long>(n) - 1) + "!";
+    }
+    for (size_t i = 0; i < mesh.Face.size(); ++i) {
+        const MVE_BODY_FACE &f = mesh.Face[i];
+        if (!Inside(f.a, n) || !Inside(f.b, n) || !Inside(f.c, n))
+            return "Fail: Face " + std::to_string(i) + " (" + std::to_string(f.a) + ", " + std::to_string(f.b) +
+                   ", " + std::to_string(f.c) + ") names a vertex outside 0.." +
+                   std::to_string(static_cast<long long>(n) - 1) + "!";
+    }
+    return "";
+}
+
+std::string FilePart(const std::string &path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+extern "C" MVE_BODY *MVE_LoadBody(int id, const char *file, const char *name) {
+    const std::string path = file ? file : "";
+    MVE_LogHeading("Load Body: " + path, __LINE__, __FILE__, kProcedure);
+
+    MVE_DEFINITION_NODE *root = path.empty() ? nullptr : MVE_ReadDefinitionFile(path.c_str());
+    MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(root, "Body", "", 0);
+    if (!section) {
+        if (root) MVE_FreeDefinitionNode(root, 1);
+        MVE_LogFail(MVE_FAIL_BODY_FILE, kProcedure);
+        return nullptr;
+    }
+
+    auto mesh = std::make_unique<MVE_BODY_MESH>();
+    ReadEntries(section, "\\Vertices", [&](MVE_DEFINITION_NODE *entry) {
+        v4f v = {0, 0, 0, 1};
+        MVE_ReadDefinitionVector(entry, &v, 0, 0, 0, MVE_IGNORE_F);
+        v.w = 1.0f;
+        mesh->Vertex.push_back(v);
+    });
+    ReadEntries(section, "\\Edges", [&](MVE_DEFINITION_NODE *entry) {
+        mesh->Edge.push_back({ReadIndex(entry, 0), ReadIndex(entry, 1)});
+    });
+    ReadEntries(section, "\\Faces", [&](MVE_DEFINITION_NODE *entry) {
+        mesh->Face.push_back({ReadIndex(entry, 0), ReadIndex(entry, 1), ReadIndex(entry, 2), {0, 0, 0, 0}});
+    });
+    MVE_FreeDefinitionNode(root, 1);
+
+    const std::string problem = Check(*mesh);
+    if (!problem.empty()) {
+        MVE_LogFail(problem, kProcedure);
+        return nullptr;
+    }
+    mesh->iMaxVertex = static_cast<int>(mesh->Vertex.size()) - 1;
+    mesh->iMaxEdge = static_cast<int>(mesh->Edge.size()) - 1;
+    mesh->iMaxFace = static_cast<int>(mesh->Face.size()) - 1;
+    MVE_ComputeFaceNormals(mesh.get());
+
+    const std::string key = (name && *name) ? std::string(name) : FilePart(path);
+    int requested = id;
+    MVE_BODY *body = MVE_CreateBodyListEntry(&requested, key.c_str());
+    if (!body) return nullptr;
+    body->iType = MVE_SHAPE_MESH;
+    body->Node = new MVE_BODY_NODE;
+    MVE_BoundBodyMesh(mesh.get(), body->Node);
+    body->Node->Mesh = mesh.release();
+
+    MVE_LogDetail("Vertices: ", body->Node->Mesh->iMaxVertex + 1, kProcedure);
+    MVE_LogDetail("Edges: ", body->Node->Mesh->iMaxEdge + 1, kProcedure);
+    MVE_LogDetail("Faces: ", body->Node->Mesh->iMaxFace + 1, kProcedure);
+    MVE_LogOK(kProcedure);
+    return body;
+}

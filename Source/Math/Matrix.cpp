@@ -9,13 +9,16 @@ namespace {
 
 constexpr float kDegToRad = 3.14159265358979323846f / 180.0f;
 
-inline __m128 Splat(__m128 v, int lane) {
-    switch (lane) {
-    case 0: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0));
-    case 1: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1));
-    case 2: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2));
-    default: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
-    }
+template <int Lane> inline __m128 Splat(__m128 v) {
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(Lane, Lane, Lane, Lane));
+}
+
+// One column of A B: the columns of A weighted by the lanes of B's column. The two halves of the sum
+// are independent so they can run side by side.
+inline __m128 Column(__m128 a0, __m128 a1, __m128 a2, __m128 a3, __m128 b) {
+    const __m128 lo = _mm_add_ps(_mm_mul_ps(a0, Splat<0>(b)), _mm_mul_ps(a1, Splat<1>(b)));
+    const __m128 hi = _mm_add_ps(_mm_mul_ps(a2, Splat<2>(b)), _mm_mul_ps(a3, Splat<3>(b)));
+    return _mm_add_ps(lo, hi);
 }
 
 }  // namespace
@@ -50,19 +53,17 @@ v4f *MVE_QuaternionFromEuler(v4f *out, float ax, float ay, float az, int mode) {
     return out;
 }
 
-// A is held whole in registers and each column of B is read before the same column of out is
-// written, so out may be A or B.
+// Both inputs are held whole in registers before the first column of out is written, so out may be
+// A or B.
 m4f *MVE_m4fMultiply(m4f *out, const m4f *A, const m4f *B) {
     const __m128 a0 = _mm_loadu_ps(A->m + 0), a1 = _mm_loadu_ps(A->m + 4);
     const __m128 a2 = _mm_loadu_ps(A->m + 8), a3 = _mm_loadu_ps(A->m + 12);
-    for (int c = 0; c < 4; ++c) {
-        const __m128 b = _mm_loadu_ps(B->m + 4 * c);
-        __m128 r = _mm_mul_ps(a0, Splat(b, 0));
-        r = _mm_add_ps(r, _mm_mul_ps(a1, Splat(b, 1)));
-        r = _mm_add_ps(r, _mm_mul_ps(a2, Splat(b, 2)));
-        r = _mm_add_ps(r, _mm_mul_ps(a3, Splat(b, 3)));
-        _mm_storeu_ps(out->m + 4 * c, r);
-    }
+    const __m128 b0 = _mm_loadu_ps(B->m + 0), b1 = _mm_loadu_ps(B->m + 4);
+    const __m128 b2 = _mm_loadu_ps(B->m + 8), b3 = _mm_loadu_ps(B->m + 12);
+    _mm_storeu_ps(out->m + 0, Column(a0, a1, a2, a3, b0));
+    _mm_storeu_ps(out->m + 4, Column(a0, a1, a2, a3, b1));
+    _mm_storeu_ps(out->m + 8, Column(a0, a1, a2, a3, b2));
+    _mm_storeu_ps(out->m + 12, Column(a0, a1, a2, a3, b3));
     return out;
 }
 

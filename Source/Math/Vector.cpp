@@ -25,13 +25,14 @@ inline __m128 HorizontalSum(__m128 v) {
     return _mm_hadd_ps(v, v);
 }
 
-// M v: the columns weighted by the vector's own lanes.
+// M v: the columns weighted by the vector's own lanes, summed in two independent halves.
 inline __m128 Transform(const m4f *M, __m128 x) {
     const float *m = M->m;
-    __m128 r = _mm_mul_ps(_mm_loadu_ps(m + 0), _mm_shuffle_ps(x, x, _MM_SHUFFLE(0, 0, 0, 0)));
-    r = _mm_add_ps(r, _mm_mul_ps(_mm_loadu_ps(m + 4), _mm_shuffle_ps(x, x, _MM_SHUFFLE(1, 1, 1, 1))));
-    r = _mm_add_ps(r, _mm_mul_ps(_mm_loadu_ps(m + 8), _mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 2, 2))));
-    return _mm_add_ps(r, _mm_mul_ps(_mm_loadu_ps(m + 12), _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3))));
+    const __m128 lo = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(m + 0), _mm_shuffle_ps(x, x, _MM_SHUFFLE(0, 0, 0, 0))),
+                                 _mm_mul_ps(_mm_loadu_ps(m + 4), _mm_shuffle_ps(x, x, _MM_SHUFFLE(1, 1, 1, 1))));
+    const __m128 hi = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(m + 8), _mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 2, 2))),
+                                 _mm_mul_ps(_mm_loadu_ps(m + 12), _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3))));
+    return _mm_add_ps(lo, hi);
 }
 
 }  // namespace

@@ -36,6 +36,8 @@ class EngineTest : public ::testing::Test {
         std::filesystem::create_directories(dir_);
         std::filesystem::current_path(dir_);
         MVE_ResetEngine();
+        // Tests never start a debugger application behind the suite's back.
+        MVE_Engine().Debugger.sProgramPath = "";
     }
     void TearDown() override {
         MVE_ResetEngine();

@@ -481,3 +481,78 @@ TEST_F(MeshTest, AddMeshToMeshCopiesTransformsAndShiftsIndices) {
     EXPECT_EQ(plane->Index[11], 11);
     EXPECT_EQ(MVE_AddMeshToMesh(1, 99, 0, 0, 0, 0, 0, 0, 1, 1, 1, -1), -1);
 }
+
+TEST_F(MeshTest, MvmRoundTripAndLoaderRules) {
+    OpenLog();
+    // Save a built mesh with groups, load it back: 6 decimals, exact indices, groups gone.
+    MVE_MESH *box = MVE_CreateBoxMesh(1, 1.3f, 2.0f, -1, "");
+    MVE_SetMeshTexCoord(1, 5, 0.1234564f, -7.25f);
+    MVE_FinishMesh(1);  // tangents of the changed mapping, to compare with the loaded mesh's
+    ASSERT_EQ(MVE_SaveMesh(1, "Box.mvm", "Box"), 1);
+    MVE_MESH *loaded = MVE_LoadMesh(2, "Box.mvm", "", 0);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->sName, "Box.mvm");
+    ASSERT_EQ(loaded->iVertices, box->iVertices);
+    EXPECT_EQ(loaded->Index, box->Index);
+    for (size_t i = 0; i < box->Vertex.size(); ++i) {
+        const MVE_MESH_VERTEX &a = box->Vertex[i], &b = loaded->Vertex[i];
+        EXPECT_NEAR(a.v4fVertex.x, b.v4fVertex.x, 5e-7f);
+        EXPECT_NEAR(a.v4fVertex.y, b.v4fVertex.y, 5e-7f);
+        EXPECT_NEAR(a.v4fVertex.z, b.v4fVertex.z, 5e-7f);
+        EXPECT_EQ(b.v4fVertex.w, 1.0f);
+        ExpectVec3(b.v3fNormal, a.v3fNormal[0], a.v3fNormal[1], a.v3fNormal[2], 5e-7f);
+        EXPECT_NEAR(a.v2fTexCoord[0], b.v2fTexCoord[0], 5e-7f);
+        EXPECT_NEAR(a.v2fTexCoord[1], b.v2fTexCoord[1], 5e-7f);
+        EXPECT_EQ(b.iGroup, 0);
+        ExpectVec3(b.v3fTangent, a.v3fTangent[0], a.v3fTangent[1], a.v3fTangent[2], 1e-5f);
+    }
+    EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());  // the parsed tree is freed
+
+    // Saving the loaded mesh again reproduces the file byte for byte.
+    ASSERT_EQ(MVE_SaveMesh(2, "Again.mvm", "Box"), 1);
+    EXPECT_EQ(mvetest::ReadFile(dir_ / "Again.mvm"), mvetest::ReadFile(dir_ / "Box.mvm"));
+
+    // Hand-written: nested section, no normals or texture coordinates, five faces, hexadecimal index,
+    // a short normal list.
+    mvetest::WriteFile(dir_ / "models" / "Hand.mvm",
+                       "Scene {\n Mesh: Hand {\n  Vertices: 4 {\n   0,0,0\n   1,0,0\n   0,1,0\n   1,1,0\n  }\n"
+                       "  Normals: 1 { 0, 0, 1 }\n"
+                       "  Faces: 5 {\n   0,1,2\n   2,1,3\n   $3,2,1\n   0,2,3\n   1,2,3\n  }\n }\n}\n");
+    MVE_MESH *hand = MVE_LoadMesh(-1, "models/Hand.mvm", "", 0);
+    ASSERT_NE(hand, nullptr);
+    EXPECT_EQ(hand->sName, "Hand.mvm");
+    EXPECT_EQ(hand->iIndices, 15);
+    EXPECT_EQ(hand->Index[6], 3);
+    ExpectVec3(hand->Vertex[0].v3fNormal, 0, 0, 1, 0);
+    ExpectVec3(hand->Vertex[3].v3fNormal, 0, 0, 0, 0);
+    ExpectVec3(hand->Vertex[3].v3fTangent, 0, 0, 0, 0);
+    EXPECT_NE(LogText().find("Triangles: 5"), std::string::npos);
+    EXPECT_NE(LogText().find("Load Mesh: models/Hand.mvm"), std::string::npos);
+}
+
+TEST_F(MeshTest, MvmRejectsBrokenFilesWithoutRegistering) {
+    OpenLog();
+    MVE_MESH *keep = MVE_CreatePlaneMesh(1, 1.0f, 1.0f, "Keep");
+    const std::string vertices = "Mesh: M {\n Vertices: 3 {\n  0,0,0\n  1,0,0\n  0,1,0\n }\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {vertices + " Faces: 2 {\n  0,1,2\n  0,1,3\n }\n}\n", "Fail: Face 1: index 3 out of range!"},
+        {vertices + " Faces: 1 {\n  0,-1,2\n }\n}\n", "Fail: Face 0: index -1 out of range!"},
+        {" Faces: 1 {\n  0,1,2\n }\n", MVE_FAIL_FILE_NOT_FOUND},  // no Mesh section
+        {"Mesh: M {\n Faces: 1 {\n  0,1,2\n }\n}\n", "Fail: Face 0: index 0 out of range!"},  // no vertices
+    };
+    int n = 0;
+    for (const auto &[text, row] : cases) {
+        const std::string file = "bad" + std::to_string(n++) + ".mvm";
+        mvetest::WriteFile(dir_ / file, text);
+        const std::string before = LogText();
+        EXPECT_EQ(MVE_LoadMesh(1, file.c_str(), "Keep", 0), nullptr) << text;
+        const std::string log = LogText().substr(before.size());
+        EXPECT_NE(log.find(row), std::string::npos) << log;
+        EXPECT_EQ(MVE_GetMesh(1), keep);
+        EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());
+    }
+    EXPECT_EQ(MVE_LoadMesh(2, "missing.mvm", "", 0), nullptr);
+    EXPECT_EQ(MVE_LoadMesh(2, (std::string(MVE_TEST_CORPUS) + "/misc/nonsense.bin").c_str(), "", 0), nullptr);
+    EXPECT_EQ(MVE_GetMesh(2), nullptr);
+    EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());
+}

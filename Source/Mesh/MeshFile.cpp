@@ -1,11 +1,15 @@
-// The engine's own mesh files (".mvm"): the text writer. Main thread only. The writer produces the
-// one canonical layout byte for byte; it never leaves a half-written file in place of a good one.
+// The engine's own mesh files (".mvm"): the loader and the text writer. Main thread only. The loader
+// checks a file whole before registering anything (an index outside the vertices is refused) and
+// frees the parsed tree on every path; the writer produces the one canonical layout byte for byte
+// and never leaves a half-written file in place of a good one.
 #include "Core/Engine.h"
+#include "Definition/Definition.h"
 #include "Log/Log.h"
 #include "Mesh/Mesh.h"
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -126,4 +130,82 @@ int MVE_SaveMesh(const MVE_MESH *mesh, const char *file, const char *name) {
 
 extern "C" int MVE_SaveMesh(int id, const char *file, const char *name) {
     return MVE_SaveMesh(MVE_ResolveMesh(id, "MVE_SaveMesh"), file, name);
+}
+
+// ---------------------------------------------------------------- loading
+
+namespace {
+
+// Calls read(entry, k) for the first limit entries of a direct block of the section.
+template <class F> void ReadEntries(MVE_DEFINITION_NODE *section, const char *path, size_t limit, F &&read) {
+    MVE_DEFINITION_NODE *block = MVE_FindDefinitionNode(section, path, "", 0);
+    size_t k = 0;
+    for (MVE_DEFINITION_NODE *entry = MVE_GetDefinitionNode(block, 0); entry && k < limit;
+         entry = MVE_NextDefinitionNode(entry), ++k)
+        read(entry, k);
+}
+
+float Item(MVE_DEFINITION_NODE *entry, int item) {
+    return MVE_ReadDefinitionFloat(MVE_GetDefinitionNode(entry, item), 0.0f);
+}
+
+}  // namespace
+
+extern "C" MVE_MESH *MVE_LoadMesh(int id, const char *file, const char *name, int) {
+    static const char *kProcedure = "MVE_LoadMesh";
+    const std::string path = file ? file : "";
+    MVE_DEFINITION_NODE *root = path.empty() ? nullptr : MVE_ReadDefinitionFile(path.c_str());
+    MVE_LogHeading("Load Mesh: " + path, __LINE__, __FILE__, kProcedure);
+    MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(root, "Mesh", "", 0);
+    if (!section) {
+        if (root) MVE_FreeDefinitionNode(root, 1);
+        MVE_LogFail(MVE_FAIL_FILE_NOT_FOUND, kProcedure);
+        return nullptr;
+    }
+
+    MVE_MESH data;
+    std::string failure;
+    try {
+        const int vertices = MVE_CountDefinitionNodes(MVE_FindDefinitionNode(section, "\\Vertices", "", 0), "");
+        data.Vertex.assign(static_cast<size_t>(vertices), MVE_MESH_VERTEX{});
+        ReadEntries(section, "\\Vertices", data.Vertex.size(), [&](MVE_DEFINITION_NODE *entry, size_t k) {
+            v4f &p = data.Vertex[k].v4fVertex;
+            MVE_ReadDefinitionVector(entry, &p, 0, 0, 0, MVE_IGNORE_F);
+            p.w = 1.0f;
+        });
+        ReadEntries(section, "\\Normals", data.Vertex.size(), [&](MVE_DEFINITION_NODE *entry, size_t k) {
+            v4f n = {0, 0, 0, 0};
+            MVE_ReadDefinitionVector(entry, &n, 0, 0, 0, MVE_IGNORE_F);
+            float *out = data.Vertex[k].v3fNormal;
+            out[0] = n.x, out[1] = n.y, out[2] = n.z;
+        });
+        ReadEntries(section, "\\TextureCoords", data.Vertex.size(), [&](MVE_DEFINITION_NODE *entry, size_t k) {
+            data.Vertex[k].v2fTexCoord[0] = Item(entry, 0);
+            data.Vertex[k].v2fTexCoord[1] = Item(entry, 1);
+        });
+        const int triangles = MVE_CountDefinitionNodes(MVE_FindDefinitionNode(section, "\\Faces", "", 0), "");
+        data.Index.assign(static_cast<size_t>(triangles) * 3, 0);
+        ReadEntries(section, "\\Faces", static_cast<size_t>(triangles), [&](MVE_DEFINITION_NODE *entry, size_t k) {
+            for (int c = 0; c < 3; ++c)
+                data.Index[3 * k + static_cast<size_t>(c)] = MVE_ReadDefinitionInteger(MVE_GetDefinitionNode(entry, c), 0);
+        });
+    } catch (const std::bad_alloc &) {
+        failure = MVE_FAIL_OUT_OF_MEMORY;
+    }
+    MVE_FreeDefinitionNode(root, 1);
+    // A corner outside the vertices would send the GPU and the physics outside the arrays.
+    for (size_t i = 0; failure.empty() && i < data.Index.size(); ++i)
+        if (data.Index[i] < 0 || static_cast<size_t>(data.Index[i]) >= data.Vertex.size())
+            failure = "Fail: Face " + std::to_string(i / 3) + ": index " + std::to_string(data.Index[i]) +
+                      " out of range!";
+    if (!failure.empty()) {
+        MVE_LogFail(failure, kProcedure);
+        return nullptr;
+    }
+
+    const std::string meshName = (name && *name) ? std::string(name) : MVE_MeshFilePart(file);
+    MVE_MESH *mesh = MVE_RegisterMesh(id, meshName.c_str(), std::move(data));
+    if (!mesh) return nullptr;
+    MVE_LogOK(kProcedure);
+    return mesh;
 }

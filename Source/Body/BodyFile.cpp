@@ -30,6 +30,11 @@ int ReadIndex(MVE_DEFINITION_NODE *entry, int item) {
 
 bool Inside(int index, size_t vertices) { return index >= 0 && static_cast<size_t>(index) < vertices; }
 
+std::string Outside(size_t vertices) {
+    if (vertices == 0) return "names a vertex, but the body has no vertices!";
+    return "names a vertex outside 0.." + std::to_string(vertices - 1) + "!";
+}
+
 // Names the first problem of the mesh, or returns an empty text when every entry is usable.
 std::string Check(const MVE_BODY_MESH &mesh) {
     const size_t n = mesh.Vertex.size();
@@ -42,14 +47,13 @@ std::string Check(const MVE_BODY_MESH &mesh) {
         const MVE_BODY_EDGE &e = mesh.Edge[i];
         if (!Inside(e.a, n) || !Inside(e.b, n))
             return "Fail: Edge " + std::to_string(i) + " (" + std::to_string(e.a) + ", " + std::to_string(e.b) +
-                   ") names a vertex outside 0.." + std::to_string(static_cast<long long>(n) - 1) + "!";
+                   ") " + Outside(n);
     }
     for (size_t i = 0; i < mesh.Face.size(); ++i) {
         const MVE_BODY_FACE &f = mesh.Face[i];
         if (!Inside(f.a, n) || !Inside(f.b, n) || !Inside(f.c, n))
             return "Fail: Face " + std::to_string(i) + " (" + std::to_string(f.a) + ", " + std::to_string(f.b) +
-                   ", " + std::to_string(f.c) + ") names a vertex outside 0.." +
-                   std::to_string(static_cast<long long>(n) - 1) + "!";
+                   ", " + std::to_string(f.c) + ") " + Outside(n);
     }
     return "";
 }

@@ -1,6 +1,6 @@
 // Scene objects, nodes and joints: the records and the procedures that create, move and file them.
-// Main thread; list membership changes happen under the physics lock, because the physics thread
-// walks the dynamic and static lists and moves dynamic objects between its phases.
+// Main thread. Every write to an object or joint, and every list change, happens under the physics
+// lock: the physics thread walks the lists and moves objects during its phases.
 #pragma once
 #include "MVE.h"
 #include <cstddef>

@@ -1,6 +1,7 @@
 // Keyboard, mouse and joysticks driven by synthetic SDL events and SDL's virtual joysticks, read back
 // through the public getters exactly as a game's frame loop reads them.
 #include "MVE.h"
+#include "GLFixture.h"
 #include "TestSupport.h"
 #include <SDL2/SDL.h>
 #include <cstring>
@@ -62,11 +63,12 @@ class InputTest : public mvetest::EngineTest {
         e.button.clicks = 1;
         Send(e);
     }
-    static void Wheel(float precise, Uint32 direction = SDL_MOUSEWHEEL_NORMAL) {
+    // SDL's whole-notch y carries fractions over between events; precise is this event's own amount.
+    static void Wheel(float precise, int y, Uint32 direction = SDL_MOUSEWHEEL_NORMAL) {
         SDL_Event e{};
         e.type = SDL_MOUSEWHEEL;
         e.wheel.preciseY = precise;
-        e.wheel.y = int(precise);
+        e.wheel.y = y;
         e.wheel.direction = direction;
         Send(e);
     }
@@ -199,18 +201,18 @@ TEST_F(InputTest, MouseButtonsWheelLeaveAndClose) {
     Frame();
     EXPECT_EQ(MVE_MouseButtonDown(1) + MVE_MouseButtonDown(4) + MVE_MouseButtonReleased(1), 0);
 
-    Wheel(1.0f);
-    Wheel(1.0f);
-    Wheel(-1.0f);
+    Wheel(1.0f, 1);
+    Wheel(1.0f, 1);
+    Wheel(-1.0f, -1);
     Frame();
     EXPECT_EQ(MVE_GetMouseWheel(), 1);
     Frame();
     EXPECT_EQ(MVE_GetMouseWheel(), 0);
-    Wheel(0.5f);  // half a notch from a fine wheel
-    Wheel(0.5f);
+    Wheel(0.5f, 0);  // half notches from a fine wheel add nothing, each on its own
+    Wheel(0.5f, 1);
     Frame();
     EXPECT_EQ(MVE_GetMouseWheel(), 0);
-    Wheel(2.0f, SDL_MOUSEWHEEL_FLIPPED);
+    Wheel(2.0f, 2, SDL_MOUSEWHEEL_FLIPPED);
     Frame();
     EXPECT_EQ(MVE_GetMouseWheel(), -2);
 
@@ -218,8 +220,8 @@ TEST_F(InputTest, MouseButtonsWheelLeaveAndClose) {
     Button(SDL_BUTTON_LEFT, true);
     Motion(50, 50);
     Frame();
-    MVE_ResetMouse();
-    EXPECT_EQ(MVE_MouseButtonPushed(1), 1) << "reset clears the live frame, the snapshot keeps this one";
+    EXPECT_EQ(MVE_MouseButtonPushed(1), 1);
+    EXPECT_NE(MVE_GetMouseDeltaX(), 0);
     MVE_ResetMouse();
     EXPECT_EQ(MVE_MouseButtonPushed(1), 0);
     EXPECT_EQ(MVE_MouseButtonDown(1), 1);
@@ -236,57 +238,67 @@ TEST_F(InputTest, MouseButtonsWheelLeaveAndClose) {
     MVE_PlatformHandleInputEvent(nullptr);  // harmless
 }
 
-TEST_F(InputTest, CapturedMouseMeasuresFromTheCentre) {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window *w = SDL_CreateWindow("input", 0, 0, 640, 480, 0);
-    ASSERT_NE(w, nullptr) << SDL_GetError();
-    MVE_ENGINE &e = MVE_Engine();
-    e.Screen.pWindow = w;
-    e.Screen.iWidth = 640;
-    e.Screen.iHeight = 480;
+// The real screen: the capture warps SDL's cursor in the render window the engine opened.
+class InputScreenTest : public mvetest::GLTest {
+  protected:
+    static void Motion(int x, int y) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEMOTION;
+        e.motion.windowID = SDL_GetWindowID(static_cast<SDL_Window *>(MVE_Engine().Screen.pWindow));
+        e.motion.x = x;
+        e.motion.y = y;
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    }
+    // One pass of a game loop: fetch every window event, then freeze the input.
+    static void Frame() {
+        while (MVE_WindowEvent() != MVE_EVENT_NONE) {
+        }
+        MVE_UpdateMouse();
+        MVE_UpdateKeyboard();
+    }
+};
 
+TEST_F(InputScreenTest, CapturedMouseMeasuresFromTheCentre) {
+    Frame();
     MVE_CaptureMouse(0);
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-    EXPECT_EQ(MVE_GetMouseX(), 320);
-    EXPECT_EQ(MVE_GetMouseY(), 240);
-    Pump();
+    EXPECT_EQ(MVE_GetMouseX(), 160);
+    EXPECT_EQ(MVE_GetMouseY(), 120);
     Frame();
     EXPECT_EQ(MVE_GetMouseDeltaX(), 0);
 
-    Motion(330, 240);  // the user moves 10 pixels right
+    Motion(170, 120);  // the user moves 10 pixels right
     Frame();
     EXPECT_EQ(MVE_GetMouseDeltaX(), 10);
     EXPECT_EQ(MVE_GetMouseDeltaY(), 0);
     int x = 0, y = 0;
     SDL_GetMouseState(&x, &y);
-    EXPECT_EQ(x, 320) << "the cursor went back to the centre";
-    EXPECT_EQ(y, 240);
-    Pump();  // the warp's own motion
+    EXPECT_EQ(x, 160) << "the cursor went back to the centre";
+    EXPECT_EQ(y, 120);
     Frame();
     EXPECT_EQ(MVE_GetMouseDeltaX(), 0) << "a still mouse does not drift";
     Frame();
     EXPECT_EQ(MVE_GetMouseDeltaX(), 0);
+    Motion(150, 125);
+    Frame();
+    EXPECT_EQ(MVE_GetMouseDeltaX(), -10);
+    EXPECT_EQ(MVE_GetMouseDeltaY(), 5);
 
     MVE_ReleaseMouse(1);
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
-    Motion(400, 100);
+    Motion(240, 60);
     Frame();
     EXPECT_EQ(MVE_GetMouseDeltaX(), 80);
     Frame();
-    EXPECT_EQ(MVE_GetMouseX(), 400) << "released: no return to the centre";
+    EXPECT_EQ(MVE_GetMouseX(), 240) << "released: no return to the centre";
 
     MVE_SetMousePosition(12, 34);
     EXPECT_EQ(MVE_GetMouseX(), 12);
-    Pump();
     Frame();
     EXPECT_EQ(MVE_GetMouseDeltaX(), 0) << "a programmatic move is not the user's movement";
     SDL_GetMouseState(&x, &y);
     EXPECT_EQ(x, 12);
     EXPECT_EQ(y, 34);
-
-    e.Screen.pWindow = nullptr;
-    SDL_DestroyWindow(w);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 TEST_F(InputTest, JoystickSamplesDeadZonesButtonsAndHat) {

@@ -4,7 +4,7 @@
 #include "Core/Engine.h"
 #include "Input/Input.h"
 #include "Platform/Platform.h"
-#include <SDL.h>
+#include <SDL2/SDL.h>
 #include <array>
 #include <cmath>
 
@@ -168,6 +168,12 @@ int EngineButton(uint8_t sdlButton) {
 
 SDL_Window *RenderWindow() { return static_cast<SDL_Window *>(MVE_Engine().Screen.pWindow); }
 
+// Events without a window (pushed by hand) count as the render window's.
+bool IsRenderWindow(Uint32 windowID) {
+    SDL_Window *w = RenderWindow();
+    return !w || !windowID || SDL_GetWindowID(w) == windowID;
+}
+
 }  // namespace
 
 void MVE_PlatformHandleInputEvent(const void *event) {
@@ -197,7 +203,9 @@ void MVE_PlatformHandleInputEvent(const void *event) {
         if (uint16_t c = FirstUtf16Unit(e.text.text)) MVE_InputChar(c);
         break;
     case SDL_MOUSEMOTION:
-        MVE_InputMouseMove(e.motion.x - screen.iX, e.motion.y - screen.iY);
+        // Client pixels of the window under the cursor; in the render window, of the render area.
+        if (IsRenderWindow(e.motion.windowID)) MVE_InputMouseMove(e.motion.x - screen.iX, e.motion.y - screen.iY);
+        else MVE_InputMouseMove(e.motion.x, e.motion.y);
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:

@@ -3,7 +3,7 @@
 // pointers, so a joystick that is unplugged (or an SDL that was shut down) reads as gone, not freed.
 #include "Input/Input.h"
 #include "Platform/Platform.h"
-#include <SDL.h>
+#include <SDL2/SDL.h>
 #include <algorithm>
 #include <cstdio>
 

@@ -72,7 +72,7 @@ v4f  *MVE_v4fMultiply(v4f *out, const v4f *a, const v4f *b); /* out := a * b, al
 v4f  *MVE_v4fMultiply3(v4f *a, const v4f *b);            /* a.xyz *= b.xyz */
 float MVE_v4fDot(const v4f *a, const v4f *b);            /* three-component dot; b null gives |a|^2 */
 float MVE_v4fLength(const v4f *a);                       /* three-component length */
-v4f  *MVE_v4fNormalize(v4f *a);                          /* w := 0, then unit length */
+v4f  *MVE_v4fNormalize(v4f *a);                          /* w := 0, then unit length; a zero vector stays zero */
 v4f  *MVE_v4fCross(v4f *out, const v4f *a, const v4f *b); /* out := a x b, w 0 */
 v4f  *MVE_v4fAbs(v4f *a);                                /* every lane's sign cleared */
 v4f  *MVE_v4fColor(v4f *out, uint32_t color);            /* unpacks 0xAABBGGRR; alpha byte 0 reads as opaque */
@@ -89,7 +89,7 @@ v4f  *MVE_QuaternionMultiply(v4f *out, const v4f *p, const v4f *q); /* Hamilton 
 v4f  *MVE_QuaternionFromEuler(v4f *out, float ax, float ay, float az, int mode); /* mode 1 radians, else degrees; x first, then y, then z */
 m4f  *MVE_m4fMultiply(m4f *out, const m4f *A, const m4f *B); /* out := A B; out may be A or B */
 m4f  *MVE_m4fMultiplyInPlace(m4f *A, const m4f *B);      /* A := A B */
-m4f  *MVE_m4fInverse(m4f *M);                            /* in place, about 12 bits accurate, no singular test */
+m4f  *MVE_m4fInverse(m4f *M);                            /* in place, about 12 bits accurate; a singular matrix gives zeros */
 m4f  *MVE_m4fInverseOf(m4f *out, const m4f *M);          /* out := M^-1 */
 m4f  *MVE_m4fAbs(m4f *out, const m4f *M);                /* every element's sign cleared */
 m4f  *MVE_m4fCopyRotation(const m4f *src, m4f *dst);     /* upper-left 3x3 from src to dst */
@@ -101,8 +101,8 @@ m4f  *MVE_m4fIdentity(m4f *out);                         /* out := identity */
 
 v4f  *MVE_v4fPush(const v4f *v);                         /* copy onto the stack; null and a debugger message on overflow */
 v4f  *MVE_v4fPushSet(float x, float y, float z, float w); /* new slot set to (x, y, z, w) */
-v4f  *MVE_v4fPeek(int i);                                /* 0 is the slot pushed last */
-int   MVE_v4fPop(int n);                                 /* drops n slots; returns 0 */
+v4f  *MVE_v4fPeek(int i);                                /* 0 is the slot pushed last; null outside the stack */
+int   MVE_v4fPop(int n);                                 /* drops n slots, never past empty; returns 0 */
 void  MVE_v4fResetStack(void);                           /* empties this thread's stack */
 
 /* ---------------------------------------------------------------- Random values */

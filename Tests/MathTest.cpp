@@ -254,6 +254,10 @@ TEST(Math, InverseTimesMatrixIsIdentity) {
     for (int r = 0; r < 4; ++r) singular.m[4 + r] = 0;  // an object scaled to nothing along y
     MVE_m4fInverse(&singular);
     for (float e : singular.m) EXPECT_EQ(e, 0.0f);
+    m4f tiny{};
+    for (int i = 0; i < 4; ++i) tiny.m[5 * i] = 1e-10f;  // determinant 1e-40, below the normal range
+    MVE_m4fInverse(&tiny);
+    for (float e : tiny.m) EXPECT_TRUE(std::isfinite(e));
 }
 
 TEST(Math, PerspectiveMapsNearAndFarToClipEdges) {

@@ -72,8 +72,9 @@ m4f *MVE_m4fMultiplyInPlace(m4f *A, const m4f *B) { return MVE_m4fMultiply(A, A,
 // Cramer's rule on four lanes. The matrix is read as its transpose with the second and fourth rows
 // rotated by two lanes, which lets every 2x2 sub-determinant be formed by one multiply and two
 // shuffles. The determinant's reciprocal is the processor's approximate one (about 12 bits), which is
-// the accuracy the engine asks of an inverse. A singular matrix (determinant 0) gives the zero
-// matrix instead of infinities, so a degenerate transform cannot poison whatever consumes it.
+// the accuracy the engine asks of an inverse. A matrix whose determinant has no finite reciprocal
+// (0, a denormal, NaN) gives the zero matrix instead of infinities and NaNs, so a degenerate transform
+// cannot poison whatever consumes it.
 m4f *MVE_m4fInverseOf(m4f *out, const m4f *M) {
     const float *s = M->m;
     const __m128 c0 = _mm_loadu_ps(s + 0), c1 = _mm_loadu_ps(s + 4);
@@ -146,7 +147,9 @@ m4f *MVE_m4fInverseOf(m4f *out, const m4f *M) {
     __m128 det = _mm_mul_ps(r0, m0);
     det = _mm_add_ps(_mm_shuffle_ps(det, det, 0x4E), det);
     det = _mm_add_ps(_mm_shuffle_ps(det, det, 0xB1), det);
-    const __m128 inv = _mm_and_ps(_mm_rcp_ps(det), _mm_cmpneq_ps(det, _mm_setzero_ps()));
+    const __m128 rcp = _mm_rcp_ps(det);
+    const __m128 magnitude = _mm_and_ps(rcp, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
+    const __m128 inv = _mm_and_ps(rcp, _mm_cmplt_ps(magnitude, _mm_set1_ps(INFINITY)));
 
     _mm_storeu_ps(out->m + 0, _mm_mul_ps(m0, inv));
     _mm_storeu_ps(out->m + 4, _mm_mul_ps(m1, inv));

@@ -319,6 +319,7 @@ TEST_F(InputTest, JoystickSamplesDeadZonesButtonsAndHat) {
     EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(0, 4, 0.5f), 0.5f);
     EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(0, 5, 0.5f), -0.5f);
     EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(0, 4, 0.25f), 0.75f);
+    EXPECT_EQ(MVE_GetJoystickAxis(0, 4, 1e-45f), 0.7f);
     MVE_SetJoystickDeadZone(0, 4, 0.8f);
     MVE_ApplyJoystickSample(stick, s, 0);
     EXPECT_EQ(MVE_GetJoystickAxis(0, 4, 0), 0.0f);

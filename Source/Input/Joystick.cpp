@@ -142,7 +142,10 @@ extern "C" float MVE_GetJoystickAxis(int joystick, int axis, float step) {
         return 0.0f;
     }
     float v = stick->fAxis[axis];
-    if (step != 0.0f && std::isfinite(step)) v = std::round(v / step) * step;
+    if (step != 0.0f && std::isfinite(step)) {
+        float rounded = std::round(v / step) * step;
+        if (std::isfinite(rounded)) v = rounded;  // a tiny step overflows the quotient: keep the raw value
+    }
     return v;
 }
 

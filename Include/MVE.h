@@ -26,6 +26,41 @@ typedef struct m4f { float m[16]; } m4f;                /* column-major, column 
 int  MVE_Init(void);                                     /* brings the engine up; called by MVE_OpenScreen with a current GL context */
 void MVE_Quit(void);                                     /* stops physics, frees every resource, closes the render window */
 
+/* ---------------------------------------------------------------- Windows and screen */
+
+#define MVE_WINDOW_TITLEBAR    1                        /* flags of MVE_OpenWindow */
+#define MVE_WINDOW_SYSTEMMENU  2
+#define MVE_WINDOW_SIZEABLE    4                        /* sizing border */
+#define MVE_WINDOW_CENTERED    8
+#define MVE_WINDOW_HIDDEN      16                       /* not shown (off-screen work, tests) */
+#define MVE_WINDOW_NORMAL      15                       /* title bar, system menu, sizing border, centred */
+
+#define MVE_EVENT_NONE   0                              /* results of MVE_WindowEvent */
+#define MVE_EVENT_OTHER  1                              /* nothing the application must act on; keep fetching */
+#define MVE_EVENT_INPUT  2                              /* keyboard, mouse or joystick: already in the input state */
+#define MVE_EVENT_SIZE   3                              /* a window's inner size changed */
+#define MVE_EVENT_CLOSE  16                             /* the user asked to close a window */
+
+int  MVE_OpenWindow(int window, int width, int height, const char *title, int flags); /* window 0..15, inner size in pixels; 1 opened, 0 failed (red row) */
+void MVE_CloseWindow(int window);                        /* refused while it holds the screen */
+int  MVE_WindowEvent(void);                              /* next pending event of any window, MVE_EVENT_NONE when none is left */
+int  MVE_EventWindow(void);                              /* window of the last event, -1 when it concerns the whole application */
+int  MVE_GetWindowWidth(int window);                     /* inner size, 0 when not open */
+int  MVE_GetWindowHeight(int window);
+int  MVE_OpenScreen(int parent, int x, int y, int width, int height, int depth); /* GL 3.3 render area in a window's client area, runs MVE_Init; render window number or 0 (see the log) */
+int  MVE_GetScreenWidth(void);                           /* render area size in pixels */
+int  MVE_GetScreenHeight(void);
+int  MVE_SetVSync(int interval);                         /* swap interval (0 off, 1 every refresh); 1 when the driver accepted it */
+void MVE_SetBlendMode(uint32_t source, uint32_t destination); /* GL blend factors, kept in the render state cache */
+void MVE_ClearScreen(uint32_t color);                    /* clears the screen's colour (0xAABBGGRR) and depth */
+int  MVE_SaveScreenshot(const char *file);               /* the back buffer as a PNG (before MVE_FlipBuffers); 1 written, 0 failed (red row) */
+
+/* ---------------------------------------------------------------- Frame */
+
+int   MVE_FlipBuffers(void);                             /* ends the frame: times it, presents the back buffer; returns 0 */
+float MVE_GetFrameTime(void);                            /* seconds between the last two flips (0 after the first) */
+float MVE_GetFramesPerSecond(void);                      /* flips per second, measured over at least half a second */
+
 /* ---------------------------------------------------------------- Resources (every kind frees the same way; unknown IDs are ignored) */
 
 void MVE_FreeShader(int id);                             /* deletes the GL program */

@@ -1,12 +1,30 @@
-// The "Physics" demonstration. Until the window and renderer exist it brings the engine up and
-// down once and leaves "MVE LogFile.html" in the current directory.
+// The "Physics" demonstration: opens its window, starts the engine in it and runs the frame loop
+// until the window is closed or Escape is held. The scene arrives with the renderer.
 #include "MVE.h"
 #include <cstdio>
 
 int main() {
-    MVE_Init();
-    MVE_Log("Physics demonstration: engine up", 0, 0, 0, "", "main");
+    const int width = 1600, height = 900;
+    if (!MVE_OpenWindow(0, width, height, "Morvek Engine - Physics", MVE_WINDOW_NORMAL) ||
+        !MVE_OpenScreen(0, 0, 0, MVE_GetWindowWidth(0), MVE_GetWindowHeight(0), 32)) {
+        std::fprintf(stderr, "Morvek Engine - Physics: no OpenGL 3.3 window could be opened "
+                             "(is a display available?). See \"MVE LogFile.html\" for the reason.\n");
+        MVE_CloseWindow(0);
+        return 1;
+    }
+    MVE_SetVSync(1);
+    for (;;) {
+        int event, closed = 0;
+        while ((event = MVE_WindowEvent()) != MVE_EVENT_NONE)
+            if (event == MVE_EVENT_CLOSE) closed = 1;
+        if (closed) break;
+        MVE_UpdateMouse();
+        MVE_UpdateKeyboard();
+        if (MVE_KeyDown(0x1B)) break;  // Escape
+        MVE_ClearScreen(0xFF808080);
+        MVE_FlipBuffers();
+    }
     MVE_Quit();
-    std::printf("Engine started and stopped; see \"MVE LogFile.html\".\n");
+    MVE_CloseWindow(0);
     return 0;
 }

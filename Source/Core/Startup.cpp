@@ -2,8 +2,6 @@
 // into the area's own module and its line here goes.
 #include "Core/Startup.h"
 
-void MVE_StartupImageCodecs() {}
-void MVE_StartupGL() {}
 void MVE_StartupSpriteBatch() {}
 void MVE_StartupCamera() {}
 void MVE_StartupShaders() {}
@@ -15,5 +13,3 @@ void MVE_StartupGUI() {}
 void MVE_StartupBuiltinResources() {}
 
 void MVE_ShutdownShaderBuffers() {}
-void MVE_ShutdownGL() {}
-void MVE_ShutdownWindow() {}

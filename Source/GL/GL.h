@@ -65,7 +65,37 @@ typedef void(APIENTRYP MVE_PFNGLSHADEMODELPROC)(GLenum mode);
     X(PFNGLUNIFORMBLOCKBINDINGPROC, glUniformBlockBinding) X(PFNGLUNIFORM1IPROC, glUniform1i)       \
     X(PFNGLUNIFORM1FPROC, glUniform1f) X(PFNGLUNIFORM2FVPROC, glUniform2fv)                         \
     X(PFNGLUNIFORM3FVPROC, glUniform3fv) X(PFNGLUNIFORM4FVPROC, glUniform4fv)                       \
-    X(PFNGLUNIFORMMATRIX4FVPROC, glUniformMatrix4fv) X(MVE_PFNGLSHADEMODELPROC, glShadeModel)
+    X(PFNGLUNIFORMMATRIX4FVPROC, glUniformMatrix4fv)                                                \
+    /* Beyond the start-up set: what the renderer, textures and tests reach for. All GL 3.3 core. */  \
+    X(PFNGLISENABLEDPROC, glIsEnabled) X(PFNGLGETFLOATVPROC, glGetFloatv)                           \
+    X(PFNGLGETBOOLEANVPROC, glGetBooleanv) X(PFNGLGETSTRINGIPROC, glGetStringi)                     \
+    X(PFNGLSCISSORPROC, glScissor) X(PFNGLCOLORMASKPROC, glColorMask)                               \
+    X(PFNGLPOLYGONOFFSETPROC, glPolygonOffset) X(PFNGLBLENDEQUATIONPROC, glBlendEquation)           \
+    X(PFNGLBLENDFUNCSEPARATEPROC, glBlendFuncSeparate) X(PFNGLCLEARDEPTHPROC, glClearDepth)         \
+    X(PFNGLCLEARBUFFERFVPROC, glClearBufferfv) X(PFNGLCLEARBUFFERFIPROC, glClearBufferfi)           \
+    X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, glDisableVertexAttribArray)                                \
+    X(PFNGLVERTEXATTRIBIPOINTERPROC, glVertexAttribIPointer)                                        \
+    X(PFNGLMAPBUFFERRANGEPROC, glMapBufferRange) X(PFNGLUNMAPBUFFERPROC, glUnmapBuffer)             \
+    X(PFNGLISTEXTUREPROC, glIsTexture) X(PFNGLISFRAMEBUFFERPROC, glIsFramebuffer)                   \
+    X(PFNGLISRENDERBUFFERPROC, glIsRenderbuffer) X(PFNGLISPROGRAMPROC, glIsProgram)                 \
+    X(PFNGLTEXSUBIMAGE2DPROC, glTexSubImage2D) X(PFNGLTEXPARAMETERFVPROC, glTexParameterfv)         \
+    X(PFNGLPIXELSTOREFPROC, glPixelStoref) X(PFNGLGETTEXLEVELPARAMETERIVPROC, glGetTexLevelParameteriv) \
+    X(PFNGLFRAMEBUFFERTEXTUREPROC, glFramebufferTexture)                                            \
+    X(PFNGLFRAMEBUFFERTEXTURELAYERPROC, glFramebufferTextureLayer)                                  \
+    X(PFNGLBLITFRAMEBUFFERPROC, glBlitFramebuffer)                                                  \
+    X(PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVPROC, glGetFramebufferAttachmentParameteriv)          \
+    X(PFNGLGETACTIVEUNIFORMPROC, glGetActiveUniform)                                                \
+    X(PFNGLGETACTIVEUNIFORMBLOCKIVPROC, glGetActiveUniformBlockiv)                                  \
+    X(PFNGLGETATTRIBLOCATIONPROC, glGetAttribLocation)                                              \
+    X(PFNGLGETFRAGDATALOCATIONPROC, glGetFragDataLocation)                                          \
+    X(PFNGLUNIFORM1IVPROC, glUniform1iv) X(PFNGLUNIFORM1FVPROC, glUniform1fv)                       \
+    X(PFNGLUNIFORM2FPROC, glUniform2f) X(PFNGLUNIFORM3FPROC, glUniform3f)                           \
+    X(PFNGLUNIFORM4FPROC, glUniform4f) X(PFNGLUNIFORMMATRIX3FVPROC, glUniformMatrix3fv)             \
+    X(PFNGLVERTEXATTRIB4FPROC, glVertexAttrib4f) X(PFNGLVERTEXATTRIB1FPROC, glVertexAttrib1f)       \
+    X(PFNGLFENCESYNCPROC, glFenceSync) X(PFNGLCLIENTWAITSYNCPROC, glClientWaitSync)                 \
+    X(PFNGLDELETESYNCPROC, glDeleteSync)                                                            \
+    /* Legacy: only on a compatibility context; left empty (and never called) on a core one. */    \
+    X(MVE_PFNGLSHADEMODELPROC, glShadeModel)
 
 struct MVE_GL_TABLE {
 #define MVE_GL_SLOT(type, name) type name = nullptr;
@@ -73,9 +103,14 @@ struct MVE_GL_TABLE {
 #undef MVE_GL_SLOT
 };
 
+#include <string>
+#include <vector>
+
 struct MVE_GL_STATE {
     MVE_GL_TABLE Table;
     int iLoaded = 0;                     // 1 once every entry was found
+    // Where entry points come from; null means the platform. Tests swap it to take entries away.
+    void *(*pfnGetProcAddress)(const char *name) = nullptr;
     // Cached render state, kept in step with GL by the render code.
     int iWireframe = 0, iCullBack = 1, iRenderFlag3 = 1;
     unsigned int uBlendSource = GL_SRC_ALPHA, uBlendDestination = GL_ONE_MINUS_SRC_ALPHA;
@@ -84,3 +119,15 @@ struct MVE_GL_STATE {
 
 // The table, for calls such as MVE_gl().glBindBuffer(...).
 MVE_GL_TABLE &MVE_gl();
+
+// Fills the table by name from the current context. Returns the names the driver does not supply;
+// when any is missing the whole table is left empty, so a half-filled table can never be called.
+// `compatibility` 0 leaves the legacy entries empty (a core context has none to offer).
+std::vector<std::string> MVE_LoadGLFunctions(int compatibility);
+// Empties the table (the context is gone).
+void MVE_ClearGLFunctions();
+// Number of slots in the table and the name of slot i (tests check every slot).
+int MVE_GLEntryCount();
+const char *MVE_GLEntryName(int i);
+// The slot of entry i as a raw pointer, null when empty.
+void *MVE_GLEntry(int i);

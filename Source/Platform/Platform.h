@@ -2,6 +2,32 @@
 // this folder include SDL; the rest of the engine sees plain types and these procedures.
 #pragma once
 #include <cstdint>
+#include <string>
+
+// ---------------------------------------------------------------- Window and context
+
+enum : int {
+    MVE_MAX_WINDOWS = 16,           // application windows are numbered 0 .. 15
+    MVE_RENDER_WINDOW_BASE = 0x10000, // the render area of window n is numbered base + n (never 0)
+};
+
+// One application window.
+struct MVE_WINDOW_SLOT {
+    void *pNative = nullptr;        // the platform's window, null while the number is free
+    uint32_t uNativeId = 0;         // the platform's id for it, to route events
+    int iWidth = 0, iHeight = 0;    // inner (client) size
+};
+
+// Frame timing of MVE_FlipBuffers. The counter is injectable so that tests drive it exactly.
+struct MVE_FRAME_TIMING {
+    uint64_t (*pfnCounter)(void) = nullptr; // null: the platform's high-resolution counter
+    uint64_t uFrequency = 0;        // counts per second, read at start-up
+    uint64_t uLastFlip = 0, uLastRateUpdate = 0;
+    int iStarted = 0;               // 1 once the first flip set the reference points
+    int iFrames = 0;                // flips since the last rate update
+    float fFrameTime = 0.0f;        // seconds between the last two flips
+    float fFramesPerSecond = 0.0f;  // measured over at least half a second
+};
 
 struct MVE_SCREEN_STATE {
     int iX = 0, iY = 0, iWidth = 0, iHeight = 0;
@@ -9,7 +35,29 @@ struct MVE_SCREEN_STATE {
     void *pWindow = nullptr;        // native window of the render area
     void *pContext = nullptr;       // GL context
     int iVSync = 0;
+    int iParent = -1;               // application window holding the render area
+    int iCoreProfile = 0;           // 1 when only a core context could be had (no legacy state)
+    int iShowLogo = 0;              // corner logo drawn by MVE_FlipBuffers once sprites exist
+    uint32_t uReported = 0;         // misuse already logged (one bit per procedure)
+    MVE_WINDOW_SLOT Windows[MVE_MAX_WINDOWS];
+    std::string sWindowError;       // why the last window could not be opened
+    int iEventWindow = -1;          // window of the event MVE_WindowEvent returned last, -1 none
+    MVE_FRAME_TIMING Frame;
 };
+
+// GL context on an application window: tries 3.3 compatibility, then 3.3 core (*core set to 1).
+// Returns 1 with the context current, or 0 with the reason in `error`.
+int MVE_PlatformCreateContext(int window, int *core, std::string &error);
+void MVE_PlatformDestroyContext(void);
+void *MVE_PlatformGetProcAddress(const char *name);  // a GL entry point by name, null if unknown
+void MVE_PlatformSwapBuffers(void);
+int MVE_PlatformSetSwapInterval(int interval);         // 1 when the driver accepted it
+void MVE_PlatformDrawableSize(int window, int *width, int *height); // client size in pixels
+// Writes 8-bit pixels (rows top to bottom, `channels` 3 or 4) as a PNG file; 0 with `error` set on failure.
+int MVE_PlatformWritePNG(const char *file, const uint8_t *pixels, int width, int height, int channels,
+                         std::string &error);
+// 1 when the image libraries linked at run time match the ones the engine was built against.
+int MVE_PlatformCheckImageCodecs(std::string &error);
 
 // Monotonic clock.
 uint64_t MVE_PlatformCounter(void);           // high-resolution counter

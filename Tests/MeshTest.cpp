@@ -1,6 +1,7 @@
 // Meshes: building procedures and their range checks, finishing (tangents, group table), the text
 // writer's canonical layout, OBJ import (including real files of the corpus), procedural shapes.
 #include "Mesh/Mesh.h"
+#include "GLFixture.h"
 #include "TestSupport.h"
 #include <array>
 #include <cmath>
@@ -555,4 +556,77 @@ TEST_F(MeshTest, MvmRejectsBrokenFilesWithoutRegistering) {
     EXPECT_EQ(MVE_LoadMesh(2, (std::string(MVE_TEST_CORPUS) + "/misc/nonsense.bin").c_str(), "", 0), nullptr);
     EXPECT_EQ(MVE_GetMesh(2), nullptr);
     EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());
+}
+
+// ---------------------------------------------------------------- upload on a real (headless) context
+
+class MeshGLTest : public mvetest::GLTest {};
+
+TEST_F(MeshGLTest, FinishUploadsTheVertexLayoutAndReplacesOldObjects) {
+    MVE_GL_TABLE &gl = MVE_gl();
+    MVE_MESH *mesh = MVE_CreateBoxMesh(1, 2.0f, 1.0f, -1, "");
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_GT(mesh->iVertexArray, 0);
+    ASSERT_GT(mesh->iVertexBuffer, 0);
+    ASSERT_GT(mesh->iIndexBuffer, 0);
+    const GLuint vao = static_cast<GLuint>(mesh->iVertexArray), vbo = static_cast<GLuint>(mesh->iVertexBuffer),
+                 ebo = static_cast<GLuint>(mesh->iIndexBuffer);
+
+    // The buffers hold exactly the CPU arrays: reading back the full size raises no error.
+    gl.glBindVertexArray(vao);
+    GLint boundEbo = 0;
+    gl.glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &boundEbo);
+    EXPECT_EQ(static_cast<GLuint>(boundEbo), ebo);  // recorded in the vertex array
+    std::vector<MVE_MESH_VERTEX> vertices(mesh->Vertex.size());
+    gl.glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    gl.glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(vertices.size() * 52), vertices.data());
+    std::vector<int32_t> index(mesh->Index.size());
+    gl.glGetBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(index.size() * 4), index.data());
+    EXPECT_EQ(gl.glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(0, std::memcmp(vertices.data(), mesh->Vertex.data(), vertices.size() * 52));
+    EXPECT_EQ(index, mesh->Index);
+
+    // Attribute layout: location, components, type, offset; the group goes through the float path.
+    struct Attribute {
+        GLuint iLocation;
+        GLint iSize, iType;
+        size_t iOffset;
+    };
+    const Attribute layout[] = {{0, 4, GL_FLOAT, 0}, {1, 3, GL_FLOAT, 16}, {2, 2, GL_FLOAT, 40},
+                                {6, 3, GL_FLOAT, 28}, {7, 1, GL_INT, 48}};
+    for (const Attribute &a : layout) {
+        GLint enabled = 0, size = 0, type = 0, stride = 0, normalized = 1, integer = 1;
+        gl.glGetVertexAttribiv(a.iLocation, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled);
+        gl.glGetVertexAttribiv(a.iLocation, GL_VERTEX_ATTRIB_ARRAY_SIZE, &size);
+        gl.glGetVertexAttribiv(a.iLocation, GL_VERTEX_ATTRIB_ARRAY_TYPE, &type);
+        gl.glGetVertexAttribiv(a.iLocation, GL_VERTEX_ATTRIB_ARRAY_STRIDE, &stride);
+        gl.glGetVertexAttribiv(a.iLocation, GL_VERTEX_ATTRIB_ARRAY_NORMALIZED, &normalized);
+        gl.glGetVertexAttribiv(a.iLocation, GL_VERTEX_ATTRIB_ARRAY_INTEGER, &integer);
+        EXPECT_EQ(enabled, 1) << a.iLocation;
+        EXPECT_EQ(size, a.iSize) << a.iLocation;
+        EXPECT_EQ(type, a.iType) << a.iLocation;
+        EXPECT_EQ(stride, 52) << a.iLocation;
+        EXPECT_EQ(normalized, 0) << a.iLocation;
+        EXPECT_EQ(integer, 0) << a.iLocation;
+    }
+    gl.glBindVertexArray(0);
+
+    // Re-finishing makes new objects and deletes the old ones (a name handed out again proves its
+    // old object was deleted); freeing deletes the new ones.
+    EXPECT_EQ(MVE_FinishMesh(1), 1);
+    const GLuint names[3] = {static_cast<GLuint>(mesh->iVertexArray), static_cast<GLuint>(mesh->iVertexBuffer),
+                             static_cast<GLuint>(mesh->iIndexBuffer)};
+    EXPECT_TRUE(gl.glIsVertexArray(names[0]));
+    EXPECT_TRUE(vao == names[0] || !gl.glIsVertexArray(vao));
+    for (GLuint old : {vbo, ebo}) EXPECT_TRUE(old == names[1] || old == names[2] || !gl.glIsBuffer(old));
+    MVE_FreeMesh(1);
+    EXPECT_FALSE(gl.glIsVertexArray(names[0]));
+    EXPECT_FALSE(gl.glIsBuffer(names[1]));
+    EXPECT_FALSE(gl.glIsBuffer(names[2]));
+
+    // An empty mesh uploads empty buffers.
+    MVE_CreateMesh(2, "");
+    EXPECT_EQ(MVE_FinishMesh(2), 1);
+    EXPECT_GT(MVE_GetMesh(2)->iIndexBuffer, 0);
+    EXPECT_EQ(gl.glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

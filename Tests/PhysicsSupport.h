@@ -3,7 +3,7 @@
 #pragma once
 #include "Body/Body.h"
 #include "Object/Object.h"
-#include "Physics/Physics.h"
+#include "Physics/PhysicsPrivate.h"
 #include "TestSupport.h"
 #include <cmath>
 #include <cstring>

@@ -182,7 +182,9 @@ bool MeshMeshRound(const MVE_OBJECT *A, const MVE_BODY_MESH &ma, const MVE_OBJEC
                 if (!ValidEdge(em, e)) continue;
                 const v4f &p0 = ev[e.a];
                 float t, u, v;
-                if (!RayTriangle(p0, Sub(ev[e.b], p0), a, b, c, t, u, v) || t < 0.0f || t > 1.0f) continue;
+                // The edge must pass through the face: an edge that only ends on it, or lies in its
+                // plane, touches without crossing and would report a depth it does not have.
+                if (!RayTriangle(p0, Sub(ev[e.b], p0), a, b, c, t, u, v) || !(t > 0.0f && t < 1.0f)) continue;
                 const v4f n = NormalToWorld(invF, f.v4fNormal);
                 const v4f x = TransformPoint(F->m4fModel, V(a.x + u * (b.x - a.x) + v * (c.x - a.x),
                                                              a.y + u * (b.y - a.y) + v * (c.y - a.y),

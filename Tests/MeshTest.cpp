@@ -271,6 +271,12 @@ TEST_F(MeshTest, ObjAcceptsTheWaysPeopleWriteIt) {
     EXPECT_FLOAT_EQ(mesh->Vertex[0].v2fTexCoord[1], -0.25f);
     EXPECT_TRUE(MVE_IsAutomaticID(mesh->iID));
 
+    // A UTF-8 byte-order mark does not hide the first statement.
+    Obj("bom.obj", "\xEF\xBB\xBFv 0 0 7\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    mesh = MVE_LoadOBJMesh(3, "bom.obj", "");
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->Vertex[0].v4fVertex.z, 7.0f);
+
     // Positions named before they are defined still resolve.
     Obj("forward.obj", "f 1 2 3\nv 0 0 0\nv 2 0 0\nv 0 3 0\n");
     mesh = MVE_LoadOBJMesh(4, "forward.obj", "");

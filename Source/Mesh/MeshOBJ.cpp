@@ -31,10 +31,13 @@ template <class Visit> bool ForEachLine(FILE *file, std::vector<char> &buffer, V
     if (buffer.size() < kChunk) buffer.resize(kChunk);
     std::rewind(file);
     size_t held = 0;
+    bool first = true;
     for (;;) {
         if (held == buffer.size()) buffer.resize(buffer.size() * 2);
         const size_t got = std::fread(buffer.data() + held, 1, buffer.size() - held, file);
         const char *p = buffer.data(), *end = buffer.data() + held + got;
+        if (first && got >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;  // UTF-8 byte-order mark
+        first = false;
         if (got == 0) {
             if (std::ferror(file)) return false;
             if (held) visit(p, end);  // last line without a line end

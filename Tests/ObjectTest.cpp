@@ -322,3 +322,23 @@ TEST_F(EngineTest, ObjectSettersTakeThePhysicsLock) {
     walker.join();
     EXPECT_EQ(MVE_GetObjectCount(1) + MVE_GetObjectCount(2), 8);
 }
+
+TEST_F(EngineTest, ObjectsLetGoOfFreedMeshesAndMaterials) {
+    MakeMesh(3);
+    int material = 8;
+    MVE_MATERIAL *red = MVE_CreateMaterialListEntry(&material, "Red");
+    int a = MVE_GetObjectID(MVE_CreateObject(MVE_ID_AUTO, 3, 8, "", 0, 1));
+    int b = MVE_GetObjectID(MVE_CreateObject(MVE_ID_AUTO, 3, 8, "", 0, 1));
+    ASSERT_EQ(MVE_GetObject(a)->pMaterial, red);
+    MVE_FreeMaterial(8);
+    MVE_FreeMesh(3);
+    for (int id : {a, b}) {
+        ASSERT_NE(MVE_GetObject(id), nullptr) << "the objects themselves stay";
+        EXPECT_EQ(MVE_GetObject(id)->pMesh, nullptr);
+        EXPECT_EQ(MVE_GetObject(id)->pMaterial, nullptr) << "the default material (none yet)";
+    }
+    // The body derived from the mesh would have read the freed vertices.
+    MVE_SetObjectBody(a, MVE_SHAPE_BOX, 1.0f);
+    MVE_MoveObject(a, 1, 2, 3, 0);
+    EXPECT_FLOAT_EQ(MVE_GetObject(a)->v4fPosition.x, 1.0f);
+}

@@ -10,3 +10,6 @@ struct MVE_MATERIAL {
     int iTexture = 0;
     v4f v4fColor = {1, 1, 1, 1};
 };
+
+// Registry release hook: objects that used the material fall back to the default one.
+void MVE_ReleaseMaterial(MVE_MATERIAL *material);

@@ -2,6 +2,7 @@
 // upload) and release. Main thread only. Every number that addresses an array is checked first:
 // a wrong one gets a red row and a 0 result, never a write outside the array.
 #include "Mesh/Mesh.h"
+#include "Object/Object.h"
 #include "Core/Engine.h"
 #include "Log/Log.h"
 #include <cmath>
@@ -23,7 +24,9 @@ static void DeleteGLObjects(MVE_MESH *mesh) {
 }
 
 void MVE_ReleaseMesh(MVE_MESH *mesh) {
-    if (mesh) DeleteGLObjects(mesh);
+    if (!mesh) return;
+    MVE_DetachMesh(mesh);
+    DeleteGLObjects(mesh);
 }
 
 MVE_MESH *MVE_ResolveMesh(int id, const char *procedure) {

@@ -77,6 +77,28 @@ void MVE_DetachBody(const MVE_BODY *body) {
     });
 }
 
+// A freed mesh or material must not stay behind in the objects that used it: they keep their
+// place and physics, and simply draw nothing (mesh) or draw with the default material.
+void MVE_DetachMesh(const MVE_MESH *mesh) {
+    if (!mesh) return;
+    Guard guard(PhysicsLock());
+    MVE_Engine().Registries.Objects.ForEach([mesh](MVE_OBJECT *object) {
+        if (object->pMesh == mesh) object->pMesh = nullptr;
+    });
+}
+
+void MVE_DetachMaterial(const MVE_MATERIAL *material) {
+    if (!material) return;
+    Guard guard(PhysicsLock());
+    MVE_Engine().Registries.Objects.ForEach([material](MVE_OBJECT *object) {
+        if (object->pMaterial != material) return;
+        MVE_UnfileObjectForDrawing(object);
+        MVE_MATERIAL *fallback = DefaultMaterial();
+        object->pMaterial = fallback == material ? nullptr : fallback;
+        MVE_FileObjectForDrawing(object);
+    });
+}
+
 int MVE_GetSkeletonBone(const MVE_SKELETON *skeleton, const char *name) {
     if (!skeleton || !name) return -1;
     auto it = skeleton->Bones.find(name);

@@ -122,6 +122,8 @@ void MVE_RebuildNodeMatrix(MVE_NODE *node);
 
 // Objects that still use a body lose it and leave the physics lists (the body is being freed).
 void MVE_DetachBody(const MVE_BODY *body);
+void MVE_DetachMesh(const MVE_MESH *mesh);          // objects using it keep no pointer to it
+void MVE_DetachMaterial(const MVE_MATERIAL *material);  // objects using it fall back to the default
 
 // Draw-list filing by material; the frame renderer keeps the lists, these are its entry points.
 void MVE_FileObjectForDrawing(MVE_OBJECT *object);

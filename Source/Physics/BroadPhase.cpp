@@ -1,7 +1,7 @@
-// The broad phase: a uniform grid of conservative world bounds, so that the collision phase only
-// offers pairs that could touch. Physics thread with the lock held. It must never drop a pair that
-// a test would find in contact: every bound covers all that its shape's tests can reach, with a
-// margin for rounding, and anything it cannot bound safely is offered to every partner.
+// The broad phase: conservative world bounds filed in a hashed grid of a few levels, so that the
+// collision phase only offers pairs that could touch. Physics thread with the lock held. It must
+// never drop a pair that a test would find in contact: every bound covers all that its shape's
+// tests can reach, with a margin for rounding, and what it cannot bound is offered to every partner.
 #include "Physics/Collide.h"
 #include <algorithm>
 #include <cmath>
@@ -10,38 +10,51 @@
 
 using namespace mvephys;
 
+inline constexpr int MVE_BROAD_LEVELS = 8;  // object sizes e, 4e, 16e, ...
+
 struct MVE_BROAD_PHASE {
     struct Bound {
         float lo[3], hi[3];
-        int iUse;           // 0 never tested, 1 tested, 2 tested against everything (unbounded)
-        int iPoint;         // points never meet points
+        int32_t iUse;       // 0 never tested, 1 tested, 2 tested against everything (unbounded)
+        int32_t iPoint;     // points never meet points
+        int32_t iWhere;     // 0 nowhere, 1 grid, 2 large list, 3 moved list
+        int32_t iLevel;     // grid level
+        int32_t iCell[3];   // cell of the lower corner on that level
     };
     struct Slot {
-        int32_t x, y, z, head;  // head -1: empty
-    };
-    struct Node {
-        int32_t key, next;
+        int32_t x, y, z, level;
+        int32_t start, count;  // count -1: empty slot
     };
     std::vector<Bound> Bounds;            // by key
     std::vector<MVE_OBJECT *> Objects;    // by key
-    int nDynamic = 0;
-    float fCell = 1.0f, fInvCell = 1.0f;
-    std::vector<Slot> Table;
-    uint32_t uMask = 0, uUsed = 0;
-    std::vector<Node> Nodes;
+    float fSize[MVE_BROAD_LEVELS];        // widest bound a level takes
+    float fWidest[MVE_BROAD_LEVELS];      // widest bound a level holds
+    float fInvCell[MVE_BROAD_LEVELS];     // cells are twice as wide as the level's objects
+    int iLevelCount[MVE_BROAD_LEVELS];    // objects filed per level
+    std::vector<Slot> Table;              // open addressing, power-of-two size
+    uint32_t uMask = 0;
+    std::vector<int32_t> SlotOf;          // by key: the slot of its cell (grid objects)
+    std::vector<int32_t> Index;           // keys grouped by cell, ascending within a cell
+    std::vector<int32_t> Used;            // slots in use
     std::vector<int> Large;               // keys offered to every query
-    std::vector<uint32_t> Stamp;          // by key: the last query that saw it
-    uint32_t uQuery = 0;
+    std::vector<int> Moved;               // keys moved since the grid was built
+    std::vector<float> Scratch;           // extents, for the median
 };
 
 void MVE_BroadPhaseFree(MVE_BROAD_PHASE *broad) { delete broad; }
 
 namespace {
 
-constexpr int kMaxCells = 64;          // a bound over more cells than this joins the large list
 constexpr float kMaxCellIndex = 1.0e9f;
+constexpr int kFewObjects = 8;  // a level this sparse is cheaper to scan than to look up
 
 using Bound = MVE_BROAD_PHASE::Bound;
+
+// Plain comparisons: no NaN reaches these (the object state was checked), and the library's
+// fmin and fmax are calls.
+inline float Min(float a, float b) { return a < b ? a : b; }
+inline float Max(float a, float b) { return a > b ? a : b; }
+inline float Abs(float a) { return a < 0.0f ? -a : a; }
 
 void Everything(Bound &b) {
     for (int i = 0; i < 3; ++i) {
@@ -52,10 +65,11 @@ void Everything(Bound &b) {
 }
 
 // Pads a bound for rounding: the tests transform and subtract, each step exact to a few units in
-// the last place of the coordinates involved; the margin is orders of magnitude above that.
+// the last place of the coordinates involved; the margin is orders of magnitude above that, and
+// grows with how far a placement's scale is from uniform (its inverse amplifies errors).
 void Pad(Bound &b, float condition) {
     float size = 0.0f;
-    for (int i = 0; i < 3; ++i) size = std::fmax(size, std::fmax(std::fabs(b.lo[i]), std::fabs(b.hi[i])));
+    for (int i = 0; i < 3; ++i) size = Max(size, Max(Abs(b.lo[i]), Abs(b.hi[i])));
     const float pad = (1e-4f * (1.0f + condition)) * size + 1e-6f;
     for (int i = 0; i < 3; ++i) {
         b.lo[i] -= pad;
@@ -75,8 +89,8 @@ void ComputeBound(const MVE_OBJECT *o, Bound &b) {
         const float s0[3] = {pos.x - 1.5f * m.x, pos.y - 1.5f * m.y, pos.z - 1.5f * m.z};
         const float s1[3] = {pos.x + 0.5f * m.x, pos.y + 0.5f * m.y, pos.z + 0.5f * m.z};
         for (int i = 0; i < 3; ++i) {
-            b.lo[i] = std::fmin(s0[i], s1[i]);
-            b.hi[i] = std::fmax(s0[i], s1[i]);
+            b.lo[i] = Min(s0[i], s1[i]);
+            b.hi[i] = Max(s0[i], s1[i]);
         }
         b.iPoint = 1;
         b.iUse = 1;
@@ -84,7 +98,7 @@ void ComputeBound(const MVE_OBJECT *o, Bound &b) {
         break;
     }
     case MVE_SHAPE_SPHERE: {
-        const float r = std::fabs(MVE_SphereRadius(o));
+        const float r = Abs(MVE_SphereRadius(o));
         const float c[3] = {pos.x, pos.y, pos.z};
         for (int i = 0; i < 3; ++i) {
             b.lo[i] = c[i] - r;
@@ -98,8 +112,8 @@ void ComputeBound(const MVE_OBJECT *o, Bound &b) {
     case MVE_SHAPE_MESH: {
         const MVE_BODY_NODE *node = o->pBody->Node;
         if (!node) return;  // no node, no test reaches it
-        const float s[3] = {std::fabs(o->v4fScale.x), std::fabs(o->v4fScale.y), std::fabs(o->v4fScale.z)};
-        const float smin = std::fmin(s[0], std::fmin(s[1], s[2])), smax = std::fmax(s[0], std::fmax(s[1], s[2]));
+        const float s[3] = {Abs(o->v4fScale.x), Abs(o->v4fScale.y), Abs(o->v4fScale.z)};
+        const float smin = Min(s[0], Min(s[1], s[2])), smax = Max(s[0], Max(s[1], s[2]));
         if (!(smin > 0.0f)) {
             Everything(b);  // a flattened placement has no inverse: whatever the tests make of it
             return;
@@ -107,11 +121,10 @@ void ComputeBound(const MVE_OBJECT *o, Bound &b) {
         // The node box under the model matrix: centre placed, extents through |M|.
         const m4f &M = o->m4fModel;
         const v4f c = TransformPoint(M, node->v4fCenter);
-        const float h[3] = {std::fabs(node->v4fHalfSize.x), std::fabs(node->v4fHalfSize.y),
-                            std::fabs(node->v4fHalfSize.z)};
+        const float h[3] = {Abs(node->v4fHalfSize.x), Abs(node->v4fHalfSize.y), Abs(node->v4fHalfSize.z)};
         const float cc[3] = {c.x, c.y, c.z};
         for (int i = 0; i < 3; ++i) {
-            const float e = std::fabs(M.m[i]) * h[0] + std::fabs(M.m[4 + i]) * h[1] + std::fabs(M.m[8 + i]) * h[2];
+            const float e = Abs(M.m[i]) * h[0] + Abs(M.m[4 + i]) * h[1] + Abs(M.m[8 + i]) * h[2];
             b.lo[i] = cc[i] - e;
             b.hi[i] = cc[i] + e;
         }
@@ -133,91 +146,139 @@ inline bool Overlap(const Bound &a, const Bound &b) {
            a.lo[2] <= b.hi[2] && b.lo[2] <= a.hi[2];
 }
 
-// Cell range of a bound; false when it is too large for the grid.
-bool CellRange(const MVE_BROAD_PHASE &g, const Bound &b, int lo[3], int hi[3]) {
-    if (b.iUse == 2) return false;
-    long long cells = 1;
-    for (int i = 0; i < 3; ++i) {
-        const float l = std::floor(b.lo[i] * g.fInvCell), h = std::floor(b.hi[i] * g.fInvCell);
-        if (!(l > -kMaxCellIndex && h < kMaxCellIndex)) return false;
-        lo[i] = static_cast<int>(l);
-        hi[i] = static_cast<int>(h);
-        cells *= static_cast<long long>(hi[i] - lo[i] + 1);
-        if (cells > kMaxCells) return false;
-    }
+inline float Extent(const Bound &b) { return Max(b.hi[0] - b.lo[0], Max(b.hi[1] - b.lo[1], b.hi[2] - b.lo[2])); }
+
+// Grid cell of a coordinate; false when it is beyond what the grid can index.
+inline bool CellOf(float v, float inv, int32_t &cell) {
+    const float c = v * inv;
+    if (!(c > -kMaxCellIndex && c < kMaxCellIndex)) return false;
+    const int32_t i = static_cast<int32_t>(c);
+    cell = i - (c < static_cast<float>(i) ? 1 : 0);  // floor
     return true;
 }
 
-inline uint32_t Hash(int x, int y, int z) {
+inline uint32_t Hash(int32_t x, int32_t y, int32_t z, int32_t level) {
     return (static_cast<uint32_t>(x) * 73856093u) ^ (static_cast<uint32_t>(y) * 19349663u) ^
-           (static_cast<uint32_t>(z) * 83492791u);
+           (static_cast<uint32_t>(z) * 83492791u) ^ (static_cast<uint32_t>(level) * 2654435761u);
 }
 
 // The slot of a cell, or the empty slot where it would go.
-MVE_BROAD_PHASE::Slot &Find(MVE_BROAD_PHASE &g, int x, int y, int z) {
-    uint32_t i = Hash(x, y, z) & g.uMask;
+inline uint32_t Find(const MVE_BROAD_PHASE &g, int32_t x, int32_t y, int32_t z, int32_t level) {
+    uint32_t i = Hash(x, y, z, level) & g.uMask;
     for (;;) {
-        MVE_BROAD_PHASE::Slot &s = g.Table[i];
-        if (s.head < 0 || (s.x == x && s.y == y && s.z == z)) return s;
+        const MVE_BROAD_PHASE::Slot &s = g.Table[i];
+        if (s.count < 0 || (s.x == x && s.y == y && s.z == z && s.level == level)) return i;
         i = (i + 1) & g.uMask;
     }
 }
 
-void InsertKey(MVE_BROAD_PHASE &g, int key);
-
-void ResetTable(MVE_BROAD_PHASE &g, size_t expected) {
-    size_t size = 64;
-    while (size < expected * 2) size *= 2;
-    if (g.Table.size() != size) g.Table.resize(size);
-    for (MVE_BROAD_PHASE::Slot &s : g.Table) s.head = -1;
-    g.uMask = static_cast<uint32_t>(size - 1);
-    g.uUsed = 0;
-    g.Nodes.clear();
-    g.Large.clear();
-}
-
-void InsertKey(MVE_BROAD_PHASE &g, int key) {
-    const Bound &b = g.Bounds[key];
-    if (!b.iUse) return;
-    int lo[3], hi[3];
-    if (!CellRange(g, b, lo, hi)) {
-        g.Large.push_back(key);
-        return;
-    }
-    for (int x = lo[0]; x <= hi[0]; ++x)
-        for (int y = lo[1]; y <= hi[1]; ++y)
-            for (int z = lo[2]; z <= hi[2]; ++z) {
-                MVE_BROAD_PHASE::Slot &s = Find(g, x, y, z);
-                if (s.head < 0) {
-                    s.x = x;
-                    s.y = y;
-                    s.z = z;
-                    ++g.uUsed;
-                }
-                g.Nodes.push_back({key, s.head});
-                s.head = static_cast<int32_t>(g.Nodes.size() - 1);
-            }
-}
-
-void Grid(MVE_BROAD_PHASE &g) {
-    // Cells about the size of an average object: most objects then cover one to eight cells.
-    double sum = 0.0;
-    size_t count = 0, cells = 0;
-    for (const Bound &b : g.Bounds)
-        if (b.iUse == 1) {
-            sum += std::fmax(b.hi[0] - b.lo[0], std::fmax(b.hi[1] - b.lo[1], b.hi[2] - b.lo[2]));
-            ++count;
+// The level a bound belongs to, with its cell there; -1 when it belongs in the large list.
+int LevelOf(const MVE_BROAD_PHASE &g, Bound &b) {
+    if (b.iUse != 1) return -1;
+    const float e = Extent(b);
+    for (int level = 0; level < MVE_BROAD_LEVELS; ++level) {
+        if (e > g.fSize[level]) continue;
+        const float inv = g.fInvCell[level];
+        for (int i = 0; i < 3; ++i) {
+            int32_t top;
+            if (!CellOf(b.lo[i], inv, b.iCell[i]) || !CellOf(b.hi[i] + g.fSize[level], inv, top)) return -1;
         }
-    const float cell = count ? static_cast<float>(sum / static_cast<double>(count)) : 1.0f;
-    g.fCell = std::isfinite(cell) && cell > 1e-3f ? cell : 1e-3f;
-    g.fInvCell = 1.0f / g.fCell;
-    for (const Bound &b : g.Bounds) {
-        int lo[3], hi[3];
-        if (b.iUse && CellRange(g, b, lo, hi))
-            cells += static_cast<size_t>((hi[0] - lo[0] + 1) * (hi[1] - lo[1] + 1) * (hi[2] - lo[2] + 1));
+        b.iLevel = level;
+        return level;
     }
-    ResetTable(g, cells + 64);
-    for (int key = 0; key < static_cast<int>(g.Bounds.size()); ++key) InsertKey(g, key);
+    return -1;
+}
+
+// Every object is filed once: in the grid by the cell of its lower corner on its level, or in the
+// large list.
+void Grid(MVE_BROAD_PHASE &g) {
+    // Level 0 takes objects up to the widest one not much wider than the median, so that objects
+    // of about one size all share it; each further level takes objects four times as wide.
+    g.Scratch.clear();
+    for (const Bound &b : g.Bounds)
+        if (b.iUse == 1) g.Scratch.push_back(Extent(b));
+    float size = 1.0f;
+    if (!g.Scratch.empty()) {
+        auto mid = g.Scratch.begin() + static_cast<std::ptrdiff_t>(g.Scratch.size() / 2);
+        std::nth_element(g.Scratch.begin(), mid, g.Scratch.end());
+        const float median = *mid;
+        size = median;
+        for (float e : g.Scratch)
+            if (e <= 1.5f * median) size = Max(size, e);
+    }
+    if (!(std::isfinite(size) && size > 1e-3f)) size = 1e-3f;
+    for (int level = 0; level < MVE_BROAD_LEVELS; ++level) {
+        g.fSize[level] = size;
+        g.fWidest[level] = 0.0f;
+        g.fInvCell[level] = 0.5f / size;
+        g.iLevelCount[level] = 0;
+        size *= 4.0f;
+    }
+
+    const size_t n = g.Bounds.size();
+    size_t tableSize = 64;
+    while (tableSize < n * 2) tableSize *= 2;
+    if (g.Table.size() != tableSize) {
+        g.Table.assign(tableSize, MVE_BROAD_PHASE::Slot{0, 0, 0, 0, 0, -1});
+    } else {
+        for (int32_t i : g.Used) g.Table[i].count = -1;
+    }
+    g.uMask = static_cast<uint32_t>(tableSize - 1);
+    g.SlotOf.resize(n);
+    g.Used.clear();
+    g.Large.clear();
+    g.Moved.clear();
+    for (size_t k = 0; k < n; ++k) {
+        Bound &b = g.Bounds[k];
+        b.iWhere = 0;
+        if (!b.iUse) continue;
+        const int level = LevelOf(g, b);
+        if (level < 0) {
+            b.iWhere = 2;
+            continue;
+        }
+        b.iWhere = 1;
+        ++g.iLevelCount[level];
+        g.fWidest[level] = Max(g.fWidest[level], Extent(b));
+    }
+    // Sparse levels go to the large list: a handful of objects is cheaper to scan than to look up.
+    for (size_t k = 0; k < n; ++k) {
+        Bound &b = g.Bounds[k];
+        if (b.iWhere == 1 && g.iLevelCount[b.iLevel] < kFewObjects) b.iWhere = 2;
+        if (b.iWhere == 2) g.Large.push_back(static_cast<int>(k));
+    }
+    size_t filed = 0;
+    for (size_t k = 0; k < n; ++k) {
+        const Bound &b = g.Bounds[k];
+        if (b.iWhere != 1) continue;
+        const uint32_t i = Find(g, b.iCell[0], b.iCell[1], b.iCell[2], b.iLevel);
+        MVE_BROAD_PHASE::Slot &s = g.Table[i];
+        if (s.count < 0) {
+            s.x = b.iCell[0];
+            s.y = b.iCell[1];
+            s.z = b.iCell[2];
+            s.level = b.iLevel;
+            s.count = 0;
+            g.Used.push_back(static_cast<int32_t>(i));
+        }
+        ++s.count;
+        g.SlotOf[k] = static_cast<int32_t>(i);
+        ++filed;
+    }
+    for (int level = 0; level < MVE_BROAD_LEVELS; ++level)
+        if (g.iLevelCount[level] < kFewObjects) g.iLevelCount[level] = 0;
+    int32_t start = 0;
+    for (int32_t i : g.Used) {
+        g.Table[i].start = start;
+        start += g.Table[i].count;
+        g.Table[i].count = 0;
+    }
+    g.Index.resize(filed);
+    for (size_t k = 0; k < n; ++k)
+        if (g.Bounds[k].iWhere == 1) {
+            MVE_BROAD_PHASE::Slot &s = g.Table[g.SlotOf[k]];
+            g.Index[s.start + s.count++] = static_cast<int32_t>(k);
+        }
 }
 
 }  // namespace
@@ -225,13 +286,11 @@ void Grid(MVE_BROAD_PHASE &g) {
 void MVE_BroadPhaseBuild(MVE_PHYSICS_STATE &p) {
     if (!p.pBroad) p.pBroad = new MVE_BROAD_PHASE;
     MVE_BROAD_PHASE &g = *p.pBroad;
-    g.nDynamic = static_cast<int>(p.Dynamic.size());
-    const size_t n = p.Dynamic.size() + p.Static.size();
+    const size_t nd = p.Dynamic.size(), n = nd + p.Static.size();
     g.Objects.resize(n);
     g.Bounds.resize(n);
-    if (g.Stamp.size() < n) g.Stamp.resize(n, 0);
     for (size_t k = 0; k < n; ++k) {
-        g.Objects[k] = k < p.Dynamic.size() ? p.Dynamic[k] : p.Static[k - p.Dynamic.size()];
+        g.Objects[k] = k < nd ? p.Dynamic[k] : p.Static[k - nd];
         ComputeBound(g.Objects[k], g.Bounds[k]);
     }
     Grid(g);
@@ -239,49 +298,60 @@ void MVE_BroadPhaseBuild(MVE_PHYSICS_STATE &p) {
 
 void MVE_BroadPhaseRefresh(MVE_PHYSICS_STATE &p, int key) {
     MVE_BROAD_PHASE &g = *p.pBroad;
-    const Bound old = g.Bounds[key];
-    ComputeBound(g.Objects[key], g.Bounds[key]);
-    const Bound &now = g.Bounds[key];
-    if (!now.iUse) return;
-    int lo0[3], hi0[3], lo1[3], hi1[3];
-    if (old.iUse && CellRange(g, old, lo0, hi0) && CellRange(g, now, lo1, hi1) &&
-        std::memcmp(lo0, lo1, sizeof lo0) == 0 && std::memcmp(hi0, hi1, sizeof hi0) == 0)
-        return;  // same cells: the grid already lists it where queries will look
-    // Entries in cells it has left stay behind: a query checks the current bound anyway.
-    if (g.uUsed + kMaxCells > g.Table.size() / 2)
-        Grid(g);
-    else
-        InsertKey(g, key);
+    Bound &b = g.Bounds[key];
+    const int where = b.iWhere, level = b.iLevel;
+    const int32_t cell[3] = {b.iCell[0], b.iCell[1], b.iCell[2]};
+    ComputeBound(g.Objects[key], b);
+    if (where == 2 || where == 3) {
+        b.iWhere = where;  // the lists it is on are scanned whole, with the bound as it is now
+        return;
+    }
+    if (where == 1 && LevelOf(g, b) == level && Extent(b) <= g.fWidest[level] &&
+        std::memcmp(cell, b.iCell, sizeof cell) == 0) {
+        b.iWhere = 1;  // still filed under the right cell
+        return;
+    }
+    // Out of its cell (or back from untested): queries find it on the moved list from now on.
+    b.iWhere = 3;
+    g.Moved.push_back(key);
+    if (g.Moved.size() > 256) Grid(g);
 }
 
 void MVE_BroadPhaseQuery(MVE_PHYSICS_STATE &p, int i, int after, std::vector<int> &out) {
-    MVE_BROAD_PHASE &g = *p.pBroad;
+    const MVE_BROAD_PHASE &g = *p.pBroad;
     out.clear();
     const Bound &b = g.Bounds[i];
     if (!b.iUse) return;
-    if (++g.uQuery == 0) {
-        std::fill(g.Stamp.begin(), g.Stamp.end(), 0u);
-        g.uQuery = 1;
-    }
-    const uint32_t q = g.uQuery;
-    g.Stamp[i] = q;
     auto consider = [&](int k) {
-        if (k <= after || g.Stamp[k] == q) return;
-        g.Stamp[k] = q;
         const Bound &o = g.Bounds[k];
-        if (o.iUse && !(b.iPoint && o.iPoint) && Overlap(b, o)) out.push_back(k);
+        if (k > after && o.iUse && !(b.iPoint && o.iPoint) && Overlap(b, o)) out.push_back(k);
     };
-    int lo[3], hi[3];
-    if (CellRange(g, b, lo, hi)) {
-        for (int x = lo[0]; x <= hi[0]; ++x)
-            for (int y = lo[1]; y <= hi[1]; ++y)
-                for (int z = lo[2]; z <= hi[2]; ++z) {
-                    const MVE_BROAD_PHASE::Slot &s = Find(g, x, y, z);
-                    for (int n = s.head; n >= 0; n = g.Nodes[n].next) consider(g.Nodes[n].key);
+    auto everyKey = [&]() {
+        out.clear();
+        for (int k = after + 1; k < static_cast<int>(g.Bounds.size()); ++k) consider(k);  // ascending
+    };
+    if (b.iUse != 1) return everyKey();
+    for (int level = 0; level < MVE_BROAD_LEVELS; ++level) {
+        if (!g.iLevelCount[level]) continue;
+        // An object on this level that touches this bound has its lower corner between
+        // lo - (the level's widest object) and hi.
+        const float inv = g.fInvCell[level], reach = g.fWidest[level];
+        int32_t lo[3], hi[3];
+        bool bounded = true;
+        for (int a = 0; a < 3 && bounded; ++a)
+            bounded = CellOf(b.lo[a] - reach, inv, lo[a]) && CellOf(b.hi[a], inv, hi[a]) &&
+                      static_cast<int64_t>(hi[a]) - lo[a] < 4;
+        if (!bounded) return everyKey();  // far wider than these cells: every object costs less
+        for (int32_t x = lo[0]; x <= hi[0]; ++x)
+            for (int32_t y = lo[1]; y <= hi[1]; ++y)
+                for (int32_t z = lo[2]; z <= hi[2]; ++z) {
+                    const MVE_BROAD_PHASE::Slot &s = g.Table[Find(g, x, y, z, level)];
+                    const int32_t *keys = g.Index.data() + s.start;
+                    for (int32_t n = 0; n < s.count; ++n)
+                        if (g.Bounds[keys[n]].iWhere == 1) consider(keys[n]);
                 }
-        for (int k : g.Large) consider(k);
-    } else {
-        for (int k = after + 1; k < static_cast<int>(g.Bounds.size()); ++k) consider(k);
     }
+    for (int k : g.Large) consider(k);
+    for (int k : g.Moved) consider(k);
     std::sort(out.begin(), out.end());
 }

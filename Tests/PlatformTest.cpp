@@ -344,6 +344,20 @@ TEST_F(PlatformTest, WindowNumbersSizesAndEvents) {
     EXPECT_EQ(MVE_GetWindowWidth(2), 0);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
     MVE_CloseWindow(2);  // closing twice is harmless
+
+    // A window meant to be seen opens on the off-screen output only when that was asked for by
+    // name; without a display and without the request it is refused rather than run unseen.
+    ASSERT_EQ(MVE_OpenWindow(1, 64, 64, "shown", 0), 1);
+    MVE_CloseWindow(1);
+    const char *driver = std::getenv("SDL_VIDEODRIVER");
+    std::string savedDriver = driver ? driver : "";
+    unsetenv("SDL_VIDEODRIVER");
+    int opened = MVE_OpenWindow(1, 64, 64, "shown", 0);
+    if (!opened) {
+        EXPECT_NE(e.Screen.sWindowError.find("no display"), std::string::npos) << e.Screen.sWindowError;
+    }
+    MVE_CloseWindow(1);
+    if (driver) setenv("SDL_VIDEODRIVER", savedDriver.c_str(), 1);
 }
 
 TEST_F(PlatformTest, FrameTimingFollowsTheFlipClock) {

@@ -5,8 +5,9 @@
 
 int main() {
     const int width = 1600, height = 900;
-    if (!MVE_OpenWindow(0, width, height, "Morvek Engine - Physics", MVE_WINDOW_NORMAL) ||
-        !MVE_OpenScreen(0, 0, 0, MVE_GetWindowWidth(0), MVE_GetWindowHeight(0), 32)) {
+    // A window that cannot open is reported by MVE_OpenScreen, which opens the log for it.
+    MVE_OpenWindow(0, width, height, "Morvek Engine - Physics", MVE_WINDOW_NORMAL);
+    if (!MVE_OpenScreen(0, 0, 0, width, height, 32)) {
         std::fprintf(stderr, "Morvek Engine - Physics: no OpenGL 3.3 window could be opened "
                              "(is a display available?). See \"MVE LogFile.html\" for the reason.\n");
         MVE_CloseWindow(0);

@@ -57,6 +57,15 @@ extern "C" int MVE_OpenWindow(int number, int width, int height, const char *tit
         MVE_LogFail("Fail: " + s.sWindowError + "!", "MVE_OpenWindow");
         return 0;
     }
+    // Without a display SDL falls back to drawing off-screen. A window meant to be seen would then
+    // run unseen and never be closed: refuse it, unless off-screen output was asked for by name.
+    if (!(flags & MVE_WINDOW_HIDDEN) && SDL_strcmp(SDL_GetCurrentVideoDriver(), "offscreen") == 0 &&
+        !SDL_GetHint(SDL_HINT_VIDEODRIVER)) {
+        s.sWindowError = "no display to show the window on";
+        MVE_LogFail("Fail: " + s.sWindowError + "!", "MVE_OpenWindow");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return 0;
+    }
     // The pixel format is fixed when the window is made (GLX picks its visual then), so every
     // window is ready to carry the engine's context: RGBA 8 bits, 24-bit depth, stencil, double buffer.
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);

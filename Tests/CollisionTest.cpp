@@ -72,6 +72,24 @@ TEST_F(CollisionTest, SphereBouncesOffStaticBox) {
     MVE_MoveObject(Id(ball), 0.0f, 2.0f * std::sqrt(2.0f) + 1.1f, 0.0f, 0);
     EXPECT_EQ(MVE_CollideObjects(Id(ball), Id(box)), 0);
 
+    // A moving box against a static sphere: the response turns the pair round, and the approach
+    // still counts as a positive impact speed with friction against the sliding.
+    MVE_RotateObject(Id(box), 0.0f, 0.0f, 0.0f, 0);
+    MVE_MoveObject(Id(box), 0.0f, 2.9f, 0.0f, 0);
+    MVE_SetObjectMass(Id(box), 1.0f);
+    MVE_MoveObject(Id(ball), 0.0f, 0.0f, 0.0f, 0);
+    MVE_SetObjectMass(Id(ball), 0.0f);
+    box->v4fVelocity = {1.0f, -2.0f, 0.0f, 0.0f};
+    ball->v4fVelocity = {0.0f, 0.0f, 0.0f, 0.0f};
+    Collide();
+    EXPECT_FLOAT_EQ(P().Contact.fImpactSpeed, 2.0f);
+    EXPECT_NEAR(P().Contact.v4fNormal.y, 1.0f, 1e-6f);  // from the static sphere to the box
+    EXPECT_NEAR(box->v4fVelocity.y, 0.5f, 1e-5f);
+    EXPECT_LT(box->v4fVelocity.x, 1.0f);
+    EXPECT_EQ(ball->v4fVelocity.y, 0.0f);
+    MVE_SetObjectMass(Id(box), 0.0f);
+    MVE_SetObjectMass(Id(ball), 1.0f);
+
     // The sphere's centre on the box's centre: no direction exists, and nothing turns into NaN.
     MVE_MoveObject(Id(ball), 0.0f, 0.0f, 0.0f, 0);
     ball->v4fVelocity = {1.0f, 2.0f, 3.0f, 0.0f};

@@ -55,7 +55,13 @@ void MVE_Respond(MVE_OBJECT *A, MVE_OBJECT *B) {
     MVE_CONTACT &contact = State().Contact;
     const float e = A->fRestitution * B->fRestitution;
     const float mu = A->fFriction + B->fFriction;
-    if (B->fMass == 0.0f) std::swap(A, B);
+    if (B->fMass == 0.0f) {
+        // The static object becomes A. The normal turns with the pair, so that it still points from
+        // A to B: an approach then measures as a positive impact speed, which friction, rolling
+        // resistance and the collision sound all rely on.
+        std::swap(A, B);
+        contact.v4fNormal = Mul(contact.v4fNormal, -1.0f);
+    }
     const bool aStatic = A->fMass == 0.0f;
     if (B->fMass == 0.0f) {
         contact.fImpactSpeed = 0.0f;  // two static objects: nothing can move

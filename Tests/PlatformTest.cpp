@@ -272,6 +272,28 @@ TEST_F(PlatformTest, MissingEntryPointRefusesStartupByName) {
     MVE_CloseWindow(0);
 }
 
+TEST_F(PlatformTest, CoreContextStartsWithoutTheLegacyState) {
+    MVE_ENGINE &e = MVE_Engine();
+    ASSERT_EQ(MVE_OpenWindow(0, 64, 64, "t", MVE_WINDOW_HIDDEN), 1);
+    e.Screen.iSkipCompatibility = 1;
+    ASSERT_NE(MVE_OpenScreen(0, 0, 0, 64, 64, 32), 0);
+    EXPECT_EQ(e.Screen.iCoreProfile, 1);
+    EXPECT_EQ(MVE_gl().glShadeModel, nullptr) << "a core context has no legacy entries to call";
+    EXPECT_EQ(MVE_gl().glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(MVE_gl().glIsEnabled(GL_DEPTH_TEST));
+    MVE_ClearScreen(0xFF0000FF);
+    std::vector<uint8_t> rgba;
+    int w = 0, h = 0;
+    ASSERT_EQ(MVE_ReadScreenPixels(rgba, &w, &h), 1);
+    EXPECT_EQ(rgba[0], 255);
+    EXPECT_EQ(rgba[2], 0);
+    std::string log = mvetest::ReadFile("MVE LogFile.html");
+    EXPECT_NE(log.find("<i style='color:#0000FF;'>Info: No compatibility context"), std::string::npos);
+    EXPECT_NE(log.find("Core Profile"), std::string::npos);
+    MVE_Quit();
+    MVE_CloseWindow(0);
+}
+
 TEST_F(PlatformTest, NoVideoDriverGivesNoScreenAndSaysWhy) {
     const char *old = std::getenv("SDL_VIDEODRIVER");
     std::string saved = old ? old : "";

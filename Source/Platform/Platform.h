@@ -37,6 +37,7 @@ struct MVE_SCREEN_STATE {
     int iVSync = 0;
     int iParent = -1;               // application window holding the render area
     int iCoreProfile = 0;           // 1 when only a core context could be had (no legacy state)
+    int iSkipCompatibility = 0;     // tests: ask for a core context at once, as on a core-only driver
     int iShowLogo = 0;              // corner logo drawn by MVE_FlipBuffers once sprites exist
     uint32_t uReported = 0;         // misuse already logged (one bit per procedure)
     MVE_WINDOW_SLOT Windows[MVE_MAX_WINDOWS];

@@ -171,10 +171,10 @@ int MVE_PlatformCreateContext(int number, int *core, std::string &error) {
     // The compatibility profile keeps the classic start-up state calls valid; a driver that only
     // offers 3.3 as a core context still runs everything the engine draws.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GLContext context = SDL_GL_CreateContext(window);
+    SDL_GLContext context = S().iSkipCompatibility ? nullptr : SDL_GL_CreateContext(window);
     *core = 0;
     if (!context) {
-        std::string compatError = SDL_GetError();
+        std::string compatError = S().iSkipCompatibility ? "" : SDL_GetError();
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_FORWARD_COMPATIBLE_FLAG);
         context = SDL_GL_CreateContext(window);

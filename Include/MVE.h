@@ -146,16 +146,27 @@ void  MVE_SeedRandom(uint32_t seed);                     /* makes the engine's r
 int   MVE_RandomInt(void);                               /* uniform in 0 .. 2147483647 */
 float MVE_RandomFloat(float p, float q);                 /* (p - q) * R / 2147483647 + q: uniform between q and p */
 
-/* ---------------------------------------------------------------- Physics (a thread of its own from MVE_Init to MVE_Quit; collision callbacks run on it) */
+/* ---------------------------------------------------------------- Meshes (a mesh argument is an ID; creators return the record, null on failure) */
 
-void  MVE_SetGravity(float x, float y, float z);         /* acceleration of every object with mass; zero until set */
-float MVE_GetPhysicsRate(void);                          /* passes per second of the physics thread; 0 until half a second has passed */
-void  MVE_SetCollisionSound(int sound, int materialA, int materialB); /* sound of contacts between two materials; materialB -1 = any; replaces an equal entry */
-int   MVE_CollideObjects(int idA, int idB);              /* 1 when the two objects touch; outside the physics thread it only reports */
-int   MVE_StepPhysics(float stepTime);                   /* one deterministic pass (joints, collisions, integration); 0 and a red row while the thread runs */
-void  MVE_SetPhysicsThread(int enabled);                 /* 0 keeps MVE_Init from starting the thread (tools, tests); stops or starts a running engine's */
-float MVE_GetPhysicsProfile(int phase, int mean);        /* microseconds: phase 0 joints, 1 collisions, 2 integration, 3 whole pass; mean 1 averages ~100 passes */
-int   MVE_GetPhysicsCount(int what);                     /* last pass: 0 pairs the lists offer, 1 pairs tested after the broad phase, 2 contacts */
+typedef struct MVE_MESH MVE_MESH;                        /* opaque here; engine code sees Source/Mesh/Mesh.h */
+MVE_MESH *MVE_LoadMesh(int id, const char *file, const char *name, int reserved); /* ".mvm" file; empty name = file part of the path */
+MVE_MESH *MVE_LoadOBJMesh(int id, const char *file, const char *name); /* Wavefront OBJ; polygons fan-triangulated, every corner its own vertex */
+int   MVE_SaveMesh(int mesh, const char *file, const char *name); /* ".mvm" text, CR LF; 1 written, 0 failed */
+int   MVE_FinishMesh(int mesh);                          /* group table, tangents, GL upload (replaces earlier GL objects); 1 done, 0 failed */
+MVE_MESH *MVE_CreateMesh(int id, const char *name);      /* empty mesh entry */
+int   MVE_GetMeshID(const MVE_MESH *mesh);               /* the ID of a record (0 for null) */
+int64_t MVE_SetMeshVertexCount(int mesh, int count);     /* count zeroed vertices; returns count * 52, 0 on failure */
+int   MVE_SetMeshVertex(int mesh, int vertex, float x, float y, float z, float w); /* position; 1 set, 0 bad mesh or number */
+int   MVE_SetMeshTexCoord(int mesh, int vertex, float u, float v); /* texture coordinate; 1 set, 0 bad mesh or number */
+int   MVE_SetMeshNormal(int mesh, int vertex, float x, float y, float z); /* normal; 1 set, 0 bad mesh or number */
+int   MVE_SetMeshVertexGroup(int mesh, int vertex, int group); /* vertex group; 1 set, 0 bad mesh or number */
+int64_t MVE_SetMeshTriangleCount(int mesh, int count);   /* count zeroed triangles; returns indices * 4, 0 on failure */
+int   MVE_SetMeshTriangle(int mesh, int triangle, int a, int b, int c); /* corners a, b, c (below the vertex count); 1 set, 0 refused */
+int   MVE_AddMeshGroup(int mesh, const char *name);      /* group number of the name, appended when new; -1 without a mesh */
+MVE_MESH *MVE_CreateSphereMesh(int id, float radius, int segments, int rings, const char *name); /* UV sphere, 6 vertices per cell */
+MVE_MESH *MVE_CreatePlaneMesh(int id, float size, float repeat, const char *name); /* square in y = 0, groups "Static" and "Dynamic" */
+int   MVE_AddMeshToMesh(int target, int source, float x, float y, float z, float rx, float ry, float rz, float sx, float sy, float sz, int group); /* appends a transformed copy (degrees; group -1 keeps the source's); first new vertex, -1 on failure */
+MVE_MESH *MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name); /* six planes, outward normals */
 
 /* ---------------------------------------------------------------- Collision bodies (creators return the record, null on failure; a body is never changed after creation) */
 
@@ -201,6 +212,17 @@ int   MVE_CreateJoint(int id, int kind, int objectA, float ax, float ay, float a
 int   MVE_SetJointDamping(int id, float damping);        /* damping against the stretch rate */
 int   MVE_GetJointCount(void);                           /* joints acting in the simulation */
 float MVE_GetEnergy(int mask);                           /* 1 translation, 2 rotation, 4 position in gravity, 8 joint tension; 15 total */
+
+/* ---------------------------------------------------------------- Physics (a thread of its own from MVE_Init to MVE_Quit; collision callbacks run on it) */
+
+void  MVE_SetGravity(float x, float y, float z);         /* acceleration of every object with mass; zero until set */
+float MVE_GetPhysicsRate(void);                          /* passes per second of the physics thread; 0 until half a second has passed */
+void  MVE_SetCollisionSound(int sound, int materialA, int materialB); /* sound of contacts between two materials; materialB -1 = any; replaces an equal entry */
+int   MVE_CollideObjects(int idA, int idB);              /* 1 when the two objects touch; outside the physics thread it only reports */
+int   MVE_StepPhysics(float stepTime);                   /* one deterministic pass (joints, collisions, integration); 0 and a red row while the thread runs */
+void  MVE_SetPhysicsThread(int enabled);                 /* 0 keeps MVE_Init from starting the thread (tools, tests); stops or starts a running engine's */
+float MVE_GetPhysicsProfile(int phase, int mean);        /* microseconds: phase 0 joints, 1 collisions, 2 integration, 3 whole pass; mean 1 averages ~100 passes */
+int   MVE_GetPhysicsCount(int what);                     /* last pass: 0 pairs the lists offer, 1 pairs tested after the broad phase, 2 contacts */
 
 /* ---------------------------------------------------------------- Debugger application link */
 
@@ -254,25 +276,3 @@ int   MVE_ParseDefinitionFiles(const char *path, int mask); /* a file, a folder 
 #endif
 
 #endif /* MVE_H */
-/* ---------------------------------------------------------------- Meshes (a mesh argument is an ID; creators return the record, null on failure) */
-
-typedef struct MVE_MESH MVE_MESH;                        /* opaque here; engine code sees Source/Mesh/Mesh.h */
-MVE_MESH *MVE_LoadMesh(int id, const char *file, const char *name, int reserved); /* ".mvm" file; empty name = file part of the path */
-MVE_MESH *MVE_LoadOBJMesh(int id, const char *file, const char *name); /* Wavefront OBJ; polygons fan-triangulated, every corner its own vertex */
-int   MVE_SaveMesh(int mesh, const char *file, const char *name); /* ".mvm" text, CR LF; 1 written, 0 failed */
-int   MVE_FinishMesh(int mesh);                          /* group table, tangents, GL upload (replaces earlier GL objects); 1 done, 0 failed */
-MVE_MESH *MVE_CreateMesh(int id, const char *name);      /* empty mesh entry */
-int   MVE_GetMeshID(const MVE_MESH *mesh);               /* the ID of a record (0 for null) */
-int64_t MVE_SetMeshVertexCount(int mesh, int count);     /* count zeroed vertices; returns count * 52, 0 on failure */
-int   MVE_SetMeshVertex(int mesh, int vertex, float x, float y, float z, float w); /* position; 1 set, 0 bad mesh or number */
-int   MVE_SetMeshTexCoord(int mesh, int vertex, float u, float v); /* texture coordinate; 1 set, 0 bad mesh or number */
-int   MVE_SetMeshNormal(int mesh, int vertex, float x, float y, float z); /* normal; 1 set, 0 bad mesh or number */
-int   MVE_SetMeshVertexGroup(int mesh, int vertex, int group); /* vertex group; 1 set, 0 bad mesh or number */
-int64_t MVE_SetMeshTriangleCount(int mesh, int count);   /* count zeroed triangles; returns indices * 4, 0 on failure */
-int   MVE_SetMeshTriangle(int mesh, int triangle, int a, int b, int c); /* corners a, b, c (below the vertex count); 1 set, 0 refused */
-int   MVE_AddMeshGroup(int mesh, const char *name);      /* group number of the name, appended when new; -1 without a mesh */
-MVE_MESH *MVE_CreateSphereMesh(int id, float radius, int segments, int rings, const char *name); /* UV sphere, 6 vertices per cell */
-MVE_MESH *MVE_CreatePlaneMesh(int id, float size, float repeat, const char *name); /* square in y = 0, groups "Static" and "Dynamic" */
-int   MVE_AddMeshToMesh(int target, int source, float x, float y, float z, float rx, float ry, float rz, float sx, float sy, float sz, int group); /* appends a transformed copy (degrees; group -1 keeps the source's); first new vertex, -1 on failure */
-MVE_MESH *MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name); /* six planes, outward normals */
-

@@ -186,6 +186,7 @@ int FreeVictim(int, int) {
     MVE_FreeObject(g_victim);
     return 7;
 }
+int StepAgain(int, int) { return MVE_StepPhysics(0.01f); }
 int FreeSelf(int own, int) {
     MVE_FreeObject(own);
     return 9;
@@ -261,6 +262,13 @@ TEST_F(CollisionTest, SoundsAndCallbacks) {
     drop(2.0f);
     EXPECT_FALSE(MVE_IsObject(ball));
     EXPECT_EQ(MVE_GetObject(box)->iCallbackValue, 7);
+    // A callback that steps the simulation is refused: the pass in progress goes on.
+    MVE_SetObjectCallback(box, StepAgain);
+    MVE_MoveObject(third, 0.0f, 2.9f, 1.5f, 0);
+    MVE_StepPhysics(0.01f);
+    EXPECT_EQ(MVE_GetObject(box)->iCallbackValue, 0);
+    EXPECT_NE(LogText().find(MVE_FAIL_STEP_IN_CALLBACK), std::string::npos);
+    MVE_SetObjectCallback(box, nullptr);
     MVE_MoveObject(third, 0.0f, 2.9f, 1.5f, 0);
     MVE_SetObjectCallback(third, FreeSelf);
     MVE_StepPhysics(0.01f);

@@ -3,8 +3,6 @@
 // the pairs. Physics thread with the lock held (MVE_CollideObjects takes it for other callers).
 // A zero mass is immovable: nothing here divides by it or moves such an object.
 #include "Physics/Collide.h"
-#include "Log/Log.h"
-#include "Registry/Kinds.h"
 #include <algorithm>
 #include <utility>
 

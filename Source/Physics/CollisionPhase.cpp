@@ -88,6 +88,7 @@ void BroadPairs(MVE_PHYSICS_STATE &p, int &tested, int &contacts) {
 void MVE_PhysicsCollisionPhase() {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
     std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    if (p.iCollisionPhase) return;  // entered again from a callback of this phase
     p.iCollisionPhase = 1;
     const long long nd = static_cast<long long>(p.Dynamic.size()), ns = static_cast<long long>(p.Static.size());
     const long long offered = nd * (nd - 1) / 2 + nd * ns;

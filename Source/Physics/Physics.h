@@ -1,8 +1,8 @@
 // The rigid-body simulation: the physics lists, the lock, the thread and its three phases
 // (joints, collisions, integration), the contact record and collision sounds.
 // The physics thread holds the lock during each phase; main-thread procedures that change
-// objects, joints or lists take it too. Nothing here may be called with the lock held by
-// another thread's half-finished change: every writer takes it.
+// objects, joints or lists take it too. The thread never holds it across its pauses, and nothing
+// here waits for the main thread while holding it.
 #pragma once
 #include "MVE.h"
 #include <atomic>
@@ -127,5 +127,7 @@ int MVE_PhysicsRepairObject(MVE_OBJECT *object);
 
 inline constexpr const char *MVE_FAIL_NON_FINITE =
     "Fail: Object state is not a number! The object was put to rest at its last finite position.";
+inline constexpr const char *MVE_FAIL_STEP_IN_CALLBACK =
+    "Fail: MVE_StepPhysics was called from a collision callback! The pass in progress goes on.";
 inline constexpr const char *MVE_FAIL_STEP_WHILE_RUNNING =
     "Fail: The physics thread is running! MVE_StepPhysics only steps an engine without it.";

@@ -132,6 +132,10 @@ extern "C" int MVE_StepPhysics(float stepTime) {
         MVE_LogFail(MVE_FAIL_STEP_WHILE_RUNNING, "MVE_StepPhysics");
         return 0;
     }
+    if (p.iCollisionPhase) {  // a callback of this very step: a nested pass would tear it up
+        MVE_LogFail(MVE_FAIL_STEP_IN_CALLBACK, "MVE_StepPhysics");
+        return 0;
+    }
     MVE_PhysicsStep(stepTime);
     return 1;
 }

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the engine and passes every test: the whole suite headless, then the tests that run
+# threads against each other once more under ThreadSanitizer. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh build
+ctest --test-dir build --output-on-failure -j2
+scripts/setup.sh build-tsan -DMVE_TSAN=ON -DMVE_BUILD_BENCH=OFF
+TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --output-on-failure -j2 -R "Thread|Debugger|Object|Physics|Collision"

@@ -23,6 +23,15 @@ void DropOwnBody(MVE_OBJECT *object) {
     if (own) MVE_FreeBody(own);
 }
 
+// Looks the object up and writes it under the lock; 0 for an unknown ID.
+template <class Write> int WriteObject(int id, Write write) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    Guard guard(PhysicsLock());
+    write(object);
+    return 1;
+}
+
 }  // namespace
 
 // The renderer reads m4fModel, the physics reads both: they must always agree with the placement
@@ -201,36 +210,22 @@ extern "C" int MVE_SetObjectMass(int id, float mass) {
 }
 
 extern "C" int MVE_SetObjectFriction(int id, float friction) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
-    Guard guard(PhysicsLock());
-    object->fFriction = friction;
-    return 1;
+    return WriteObject(id, [=](MVE_OBJECT *object) { object->fFriction = friction; });
 }
 
 extern "C" int MVE_SetObjectRestitution(int id, float restitution) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
-    Guard guard(PhysicsLock());
-    object->fRestitution = restitution;
-    return 1;
+    return WriteObject(id, [=](MVE_OBJECT *object) { object->fRestitution = restitution; });
 }
 
 extern "C" int MVE_SetObjectCollision(int id, int on) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
-    Guard guard(PhysicsLock());
-    object->iCollide = on ? 1 : 0;
-    return 1;
+    return WriteObject(id, [=](MVE_OBJECT *object) { object->iCollide = on ? 1 : 0; });
 }
 
 extern "C" int MVE_SetObjectCallback(int id, MVE_COLLISION_CALLBACK callback) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
-    Guard guard(PhysicsLock());
-    object->pCallback = callback;
-    object->iCallbackValue = 0;
-    return 1;
+    return WriteObject(id, [=](MVE_OBJECT *object) {
+        object->pCallback = callback;
+        object->iCallbackValue = 0;
+    });
 }
 
 extern "C" int MVE_GetObjectCount(int list) {

@@ -2,6 +2,7 @@
 #include "Registry/Kinds.h"
 #include "Core/Engine.h"
 #include "Log/Log.h"
+#include <mutex>
 
 void MVE_RegistryReport(const MVE_REGISTRY_KIND &kind, const char *message, uint32_t color) {
     MVE_Log(message, color, 0, 0, "", kind.sCreateProcedure);
@@ -30,26 +31,34 @@ MVE_REGISTRIES::MVE_REGISTRIES()
       Lights(MVE_UNNAMED(Light), nullptr),
       Joints(MVE_UNNAMED(Joint), MVE_ReleaseJoint) {}
 
-#define MVE_DEFINE_REGISTRY_PROCEDURES(Kind, TYPE, member)                          \
+// Objects and joints are also looked up by collision callbacks on the physics thread, which hold
+// the physics lock: their registries change only under that lock, so such a lookup never meets a
+// table in the middle of growing. The other kinds belong to the main thread alone.
+#define MVE_NO_LOCK
+#define MVE_PHYSICS_LOCK std::lock_guard<std::recursive_mutex> guard(MVE_Engine().Physics.Lock);
+
+#define MVE_DEFINE_REGISTRY_PROCEDURES(Kind, TYPE, member, LOCK)                    \
     TYPE *MVE_Create##Kind##ListEntry(int *id, const char *name) {                  \
-        return MVE_Engine().Registries.member.Create(id, name);                     \
+        LOCK return MVE_Engine().Registries.member.Create(id, name);                \
     }                                                                               \
     TYPE *MVE_Get##Kind(int id) { return MVE_Engine().Registries.member.Get(id); }  \
-    extern "C" void MVE_Free##Kind(int id) { MVE_Engine().Registries.member.Free(id); }
+    extern "C" void MVE_Free##Kind(int id) {                                        \
+        LOCK MVE_Engine().Registries.member.Free(id);                               \
+    }
 
-MVE_DEFINE_REGISTRY_PROCEDURES(Shader, MVE_SHADER, Shaders)
-MVE_DEFINE_REGISTRY_PROCEDURES(Texture, MVE_TEXTURE, Textures)
-MVE_DEFINE_REGISTRY_PROCEDURES(Material, MVE_MATERIAL, Materials)
-MVE_DEFINE_REGISTRY_PROCEDURES(Mesh, MVE_MESH, Meshes)
-MVE_DEFINE_REGISTRY_PROCEDURES(Body, MVE_BODY, Bodies)
-MVE_DEFINE_REGISTRY_PROCEDURES(Sound, MVE_SOUND, Sounds)
-MVE_DEFINE_REGISTRY_PROCEDURES(Billboard, MVE_BILLBOARD, Billboards)
-MVE_DEFINE_REGISTRY_PROCEDURES(Skeleton, MVE_SKELETON, Skeletons)
-MVE_DEFINE_REGISTRY_PROCEDURES(Animation, MVE_ANIMATION, Animations)
-MVE_DEFINE_REGISTRY_PROCEDURES(ParticleEmitter, MVE_PARTICLE_EMITTER, ParticleEmitters)
-MVE_DEFINE_REGISTRY_PROCEDURES(Node, MVE_NODE, Nodes)
-MVE_DEFINE_REGISTRY_PROCEDURES(Object, MVE_OBJECT, Objects)
-MVE_DEFINE_REGISTRY_PROCEDURES(Sprite, MVE_SPRITE, Sprites)
-MVE_DEFINE_REGISTRY_PROCEDURES(Font, MVE_FONT, Fonts)
-MVE_DEFINE_REGISTRY_PROCEDURES(Light, MVE_LIGHT, Lights)
-MVE_DEFINE_REGISTRY_PROCEDURES(Joint, MVE_JOINT, Joints)
+MVE_DEFINE_REGISTRY_PROCEDURES(Shader, MVE_SHADER, Shaders, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Texture, MVE_TEXTURE, Textures, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Material, MVE_MATERIAL, Materials, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Mesh, MVE_MESH, Meshes, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Body, MVE_BODY, Bodies, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Sound, MVE_SOUND, Sounds, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Billboard, MVE_BILLBOARD, Billboards, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Skeleton, MVE_SKELETON, Skeletons, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Animation, MVE_ANIMATION, Animations, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(ParticleEmitter, MVE_PARTICLE_EMITTER, ParticleEmitters, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Node, MVE_NODE, Nodes, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Object, MVE_OBJECT, Objects, MVE_PHYSICS_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Sprite, MVE_SPRITE, Sprites, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Font, MVE_FONT, Fonts, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Light, MVE_LIGHT, Lights, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Joint, MVE_JOINT, Joints, MVE_PHYSICS_LOCK)

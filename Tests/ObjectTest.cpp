@@ -10,14 +10,7 @@ namespace {
 
 using mvetest::EngineTest;
 
-void MakeMesh(int id) {
-    int requested = id;
-    MVE_MESH *mesh = MVE_CreateMeshListEntry(&requested, "");
-    mesh->Vertex.resize(2);
-    mesh->Vertex[0].v4fVertex = {-1, -1, -1, 1};
-    mesh->Vertex[1].v4fVertex = {1, 1, 1, 1};
-    mesh->iVertices = 2;
-}
+using mvetest::MakeTinyMesh;
 
 int Membership(const MVE_OBJECT *object) {
     const MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
@@ -43,7 +36,7 @@ void ExpectNear(const v4f &v, float x, float y, float z, float w) {
 }  // namespace
 
 TEST_F(EngineTest, ObjectCreationAndPhysicsLists) {
-    MakeMesh(1);
+    MakeTinyMesh(1);
     MVE_CreateSphereBody(6, 2.0f, "");
     EXPECT_EQ(MVE_CreateObject(5, 99, -1, "", 0, 1), nullptr);  // no mesh: nothing, silently
     EXPECT_EQ(MVE_CreateObject(0x10005, 1, -1, "", 0, 1), nullptr);
@@ -105,7 +98,7 @@ TEST_F(EngineTest, ObjectCreationAndPhysicsLists) {
 }
 
 TEST_F(EngineTest, ObjectTransformModes) {
-    MakeMesh(1);
+    MakeTinyMesh(1);
     MVE_CreateObject(1, 1, -1, "", 0, 1);
     const MVE_OBJECT *object = MVE_GetObject(1);
 
@@ -164,7 +157,7 @@ TEST_F(EngineTest, ObjectTransformModes) {
 }
 
 TEST_F(EngineTest, ObjectVelocityModes) {
-    MakeMesh(1);
+    MakeTinyMesh(1);
     MVE_CreateObject(1, 1, -1, "", 0, 1);
     MVE_RotateObject(1, 0, 0, 90, 0);  // own x is world y
     MVE_ScaleObject(1, 3, 3, 3, 0);    // the own frame of a velocity is not scaled
@@ -182,7 +175,7 @@ TEST_F(EngineTest, ObjectVelocityModes) {
 }
 
 TEST_F(EngineTest, ObjectJointsAndEnergy) {
-    MakeMesh(1);
+    MakeTinyMesh(1);
     MVE_CreateSphereBody(6, 2.0f, "");
     MVE_SetGravity(0, -10, 0);
     for (int id : {1, 2}) {
@@ -250,7 +243,7 @@ TEST_F(EngineTest, ObjectJointsAndEnergy) {
 }
 
 TEST_F(EngineTest, ObjectUnknownIDsDoNothing) {
-    MakeMesh(1);
+    MakeTinyMesh(1);
     MVE_CreateNode(3, "node");
     v4f v = {1, 2, 3, 4};
     for (int id : {0, 42, 0x12345678, -1, MVE_IGNORE}) {
@@ -292,7 +285,7 @@ TEST_F(EngineTest, ObjectUnknownIDsDoNothing) {
 // Setters from the main thread while another thread holds the lock and walks the lists, as the
 // physics thread does (run under ThreadSanitizer to see a missing lock).
 TEST_F(EngineTest, ObjectSettersTakeThePhysicsLock) {
-    MakeMesh(1);
+    MakeTinyMesh(1);
     MVE_CreateSphereBody(6, 1.0f, "");
     for (int id = 1; id <= 8; ++id) {
         MVE_CreateObject(id, 1, -1, "", 0, 1);
@@ -324,7 +317,7 @@ TEST_F(EngineTest, ObjectSettersTakeThePhysicsLock) {
 }
 
 TEST_F(EngineTest, ObjectsLetGoOfFreedMeshesAndMaterials) {
-    MakeMesh(3);
+    MakeTinyMesh(3);
     int material = 8;
     MVE_MATERIAL *red = MVE_CreateMaterialListEntry(&material, "Red");
     int a = MVE_GetObjectID(MVE_CreateObject(MVE_ID_AUTO, 3, 8, "", 0, 1));

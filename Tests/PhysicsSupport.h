@@ -13,14 +13,6 @@ namespace mvetest {
 
 inline constexpr int kMesh = 1;
 
-inline void MakeTinyMesh(int id = kMesh) {
-    int requested = id;
-    MVE_MESH *mesh = MVE_CreateMeshListEntry(&requested, "");
-    mesh->Vertex.resize(2);
-    mesh->Vertex[0].v4fVertex = {-1, -1, -1, 1};
-    mesh->Vertex[1].v4fVertex = {1, 1, 1, 1};
-    mesh->iVertices = 2;
-}
 
 // An object with the given body (an ID, or -1 for the point body) and mass at (x, y, z).
 inline MVE_OBJECT *MakeObject(int body, float mass, float x, float y, float z, float scale = 1.0f) {
@@ -53,7 +45,7 @@ class PhysicsFixture : public EngineTest {
   protected:
     void SetUp() override {
         EngineTest::SetUp();
-        MakeTinyMesh();
+        MakeTinyMesh(kMesh);
     }
 };
 

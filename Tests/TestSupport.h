@@ -23,6 +23,17 @@ inline void WriteFile(const std::filesystem::path &path, const std::string &text
     out << text;
 }
 
+// A mesh of two vertices spanning (-1, -1, -1) to (1, 1, 1): enough to create objects on and to
+// derive box and sphere bodies from, without GL.
+inline void MakeTinyMesh(int id) {
+    int requested = id;
+    MVE_MESH *mesh = MVE_CreateMeshListEntry(&requested, "");
+    mesh->Vertex.resize(2);
+    mesh->Vertex[0].v4fVertex = {-1, -1, -1, 1};
+    mesh->Vertex[1].v4fVertex = {1, 1, 1, 1};
+    mesh->iVertices = 2;
+}
+
 // Runs each test in a fresh folder under the system temp folder with a fresh engine record.
 class EngineTest : public ::testing::Test {
   protected:

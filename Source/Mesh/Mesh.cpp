@@ -54,6 +54,19 @@ MVE_MESH *MVE_RegisterMesh(int id, const char *name, MVE_MESH &&data) {
     return mesh;
 }
 
+MVE_MESH *MVE_CompleteMeshLoad(const std::string &failure, int id, const char *name, const char *file,
+                               MVE_MESH &&data, const char *procedure) {
+    if (!failure.empty()) {
+        MVE_LogFail(failure, procedure);
+        return nullptr;
+    }
+    const std::string meshName = (name && *name) ? std::string(name) : MVE_MeshFilePart(file);
+    MVE_MESH *mesh = MVE_RegisterMesh(id, meshName.c_str(), std::move(data));
+    if (!mesh) return nullptr;
+    MVE_LogOK(procedure);
+    return mesh;
+}
+
 extern "C" MVE_MESH *MVE_CreateMesh(int id, const char *name) { return MVE_CreateMeshListEntry(&id, name ? name : ""); }
 
 extern "C" int MVE_GetMeshID(const MVE_MESH *mesh) { return mesh ? mesh->iID : 0; }

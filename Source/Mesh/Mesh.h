@@ -70,6 +70,11 @@ int MVE_AddMeshToMesh(MVE_MESH *target, const MVE_MESH *source, float x, float y
 // entry under id and name, moves the data in and finishes it. Null when the registry refuses.
 MVE_MESH *MVE_RegisterMesh(int id, const char *name, MVE_MESH &&data);
 
+// The end of every file loader: a failure gets its red row and registers nothing; otherwise the
+// data is registered under the name (empty: the file part of the path) and "OK" is logged.
+MVE_MESH *MVE_CompleteMeshLoad(const std::string &failure, int id, const char *name, const char *file,
+                               MVE_MESH &&data, const char *procedure);
+
 // The file part of a path (name and extension, without folder).
 std::string MVE_MeshFilePart(const char *path);
 

@@ -198,14 +198,5 @@ extern "C" MVE_MESH *MVE_LoadMesh(int id, const char *file, const char *name, in
         if (data.Index[i] < 0 || static_cast<size_t>(data.Index[i]) >= data.Vertex.size())
             failure = "Fail: Face " + std::to_string(i / 3) + ": index " + std::to_string(data.Index[i]) +
                       " out of range!";
-    if (!failure.empty()) {
-        MVE_LogFail(failure, kProcedure);
-        return nullptr;
-    }
-
-    const std::string meshName = (name && *name) ? std::string(name) : MVE_MeshFilePart(file);
-    MVE_MESH *mesh = MVE_RegisterMesh(id, meshName.c_str(), std::move(data));
-    if (!mesh) return nullptr;
-    MVE_LogOK(kProcedure);
-    return mesh;
+    return MVE_CompleteMeshLoad(failure, id, name, file, std::move(data), kProcedure);
 }

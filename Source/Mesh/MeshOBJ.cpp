@@ -334,13 +334,5 @@ extern "C" MVE_MESH *MVE_LoadOBJMesh(int id, const char *file, const char *name)
         failure = MVE_FAIL_OUT_OF_MEMORY;
     }
     std::fclose(in);
-    if (!failure.empty()) {
-        MVE_LogFail(failure, kProcedure);
-        return nullptr;
-    }
-    const std::string meshName = (name && *name) ? std::string(name) : MVE_MeshFilePart(file);
-    MVE_MESH *mesh = MVE_RegisterMesh(id, meshName.c_str(), std::move(data));
-    if (!mesh) return nullptr;
-    MVE_LogOK(kProcedure);
-    return mesh;
+    return MVE_CompleteMeshLoad(failure, id, name, file, std::move(data), kProcedure);
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 PACKAGES="build-essential cmake ninja-build pkg-config libsdl2-dev libopenal-dev libvorbis-dev libpng-dev \
 libjpeg-dev libpcre2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libgtest-dev libbenchmark-dev \
-libtinyobjloader-dev"
+libtinyobjloader-dev libfreetype-dev fonts-dejavu-core"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

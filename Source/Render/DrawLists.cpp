@@ -1,0 +1,237 @@
+// The draw lists and their drawing: objects filed by material, the frame copy taken under the
+// physics lock (group -> program -> material -> object), and the per-object work of a pass.
+// Filing runs on whichever thread frees an object (a collision callback may), always under the
+// physics lock; everything else here is main thread.
+#include "Core/Engine.h"
+#include "Mesh/Mesh.h"
+#include "Render/Render.h"
+#include "Shader/Shader.h"
+#include <chrono>
+#include <mutex>
+
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+MVE_RENDER_STATE &R() { return MVE_Engine().Render; }
+
+// out := A B for column-major 4x4 matrices.
+inline void Multiply(float *out, const float *A, const float *B) {
+    for (int c = 0; c < 4; ++c) {
+        const float b0 = B[4 * c], b1 = B[4 * c + 1], b2 = B[4 * c + 2], b3 = B[4 * c + 3];
+        for (int r = 0; r < 4; ++r) out[4 * c + r] = A[r] * b0 + A[4 + r] * b1 + A[8 + r] * b2 + A[12 + r] * b3;
+    }
+}
+
+// The Model block: model-view, then its upper-left 3x3 as three 16-byte columns.
+inline void ModelBlock(float block[28], const m4f &view, const m4f &model) {
+    Multiply(block, view.m, model.m);
+    for (int c = 0; c < 3; ++c) {
+        block[16 + 4 * c] = block[4 * c];
+        block[17 + 4 * c] = block[4 * c + 1];
+        block[18 + 4 * c] = block[4 * c + 2];
+        block[19 + 4 * c] = 0.0f;
+    }
+}
+
+GLuint ModelBuffer() { return MVE_Engine().Shader.Buffers[MVE_BUFFER_MODEL].uBuffer; }
+
+// Draws the items of one material with `view`; the Model buffer is bound by the caller.
+void DrawItems(const MVE_DRAW_MATERIAL &m, const m4f &view, int bytes) {
+    const MVE_GL_TABLE &gl = MVE_gl();
+    const MVE_FRAME_COPY &f = R().Frame;
+    GLuint bound = 0;
+    float block[28];
+    for (uint32_t i = m.uFirst, end = m.uFirst + m.uCount; i < end; ++i) {
+        const MVE_DRAW_ITEM &item = f.Items[i];
+        ModelBlock(block, view, item.m4fModel);
+        gl.glBufferSubData(GL_UNIFORM_BUFFER, 0, bytes, block);
+        if (item.uVertexArray != bound) {
+            gl.glBindVertexArray(item.uVertexArray);
+            bound = item.uVertexArray;
+        }
+        gl.glDrawElements(GL_TRIANGLES, item.iIndices, GL_UNSIGNED_INT, nullptr);
+    }
+}
+
+}  // namespace
+
+double MVE_RenderClock() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// ---- Filing (Object.cpp calls these when an object is made, changes material or goes).
+
+void MVE_FileObjectForDrawing(MVE_OBJECT *object) {
+    if (!object) return;
+    MVE_ENGINE &e = MVE_Engine();
+    Guard guard(e.Physics.Lock);
+    MVE_RENDER_STATE &r = e.Render;
+    auto it = r.FiledIndex.find(object->pMaterial);
+    size_t index;
+    if (it == r.FiledIndex.end()) {
+        index = r.Filed.size();
+        r.Filed.push_back({object->pMaterial, {}});
+        r.FiledIndex[object->pMaterial] = index;
+    } else {
+        index = it->second;
+    }
+    r.Filed[index].Objects.push_back(object);
+}
+
+void MVE_UnfileObjectForDrawing(MVE_OBJECT *object) {
+    if (!object) return;
+    MVE_ENGINE &e = MVE_Engine();
+    Guard guard(e.Physics.Lock);
+    MVE_RENDER_STATE &r = e.Render;
+    auto it = r.FiledIndex.find(object->pMaterial);
+    if (it == r.FiledIndex.end()) return;
+    std::vector<MVE_OBJECT *> &objects = r.Filed[it->second].Objects;
+    for (size_t i = 0; i < objects.size(); ++i)
+        if (objects[i] == object) {
+            objects.erase(objects.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    // A material without objects leaves the lists: its record may be freed and its address reused.
+    if (objects.empty()) {
+        const size_t gone = it->second;
+        r.Filed.erase(r.Filed.begin() + static_cast<std::ptrdiff_t>(gone));
+        r.FiledIndex.erase(it);
+        for (auto &entry : r.FiledIndex)
+            if (entry.second > gone) --entry.second;
+    }
+}
+
+extern "C" int MVE_SetObjectVisible(int id, int visible) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) return 0;
+    Guard guard(MVE_Engine().Physics.Lock);
+    object->iFlag2 = visible ? 1 : 0;
+    return 1;
+}
+
+// ---- The frame copy.
+
+void MVE_CopyFrame() {
+    MVE_ENGINE &e = MVE_Engine();
+    MVE_RENDER_STATE &r = e.Render;
+    MVE_FRAME_COPY &f = r.Frame;
+    f.Items.clear();
+    f.Materials.clear();
+    f.Programs.clear();
+    // Materials and shaders change only on this thread, so which material belongs to which
+    // program can be settled before the lock is taken.
+    const double start = MVE_RenderClock();
+    Guard guard(e.Physics.Lock);
+    for (int g = 0; g < 3; ++g) {
+        f.uGroupFirst[g] = static_cast<uint32_t>(f.Programs.size());
+        for (MVE_SHADER *shader : e.Shader.RenderGroups[g]) {
+            if (!shader || !shader->uProgram) continue;
+            MVE_DRAW_PROGRAM program = {shader, shader->iType, static_cast<uint32_t>(f.Materials.size()), 0};
+            for (const MVE_MATERIAL_OBJECTS &filed : r.Filed) {
+                if (!filed.pMaterial || MVE_MaterialShader(filed.pMaterial) != shader) continue;
+                MVE_DRAW_MATERIAL material = {filed.pMaterial, static_cast<uint32_t>(f.Items.size()), 0};
+                for (const MVE_OBJECT *object : filed.Objects) {
+                    const MVE_MESH *mesh = object->pMesh;
+                    if (!object->iFlag2 || !mesh || mesh->iVertexArray <= 0 || mesh->iIndices <= 0) continue;
+                    f.Items.push_back({object->m4fModel, static_cast<unsigned int>(mesh->iVertexArray), mesh->iIndices});
+                }
+                material.uCount = static_cast<uint32_t>(f.Items.size()) - material.uFirst;
+                if (material.uCount) f.Materials.push_back(material);
+            }
+            program.uCount = static_cast<uint32_t>(f.Materials.size()) - program.uFirst;
+            if (program.uCount) f.Programs.push_back(program);
+        }
+        f.uGroupCount[g] = static_cast<uint32_t>(f.Programs.size()) - f.uGroupFirst[g];
+    }
+    r.fCopyTime = MVE_RenderClock() - start;
+}
+
+// ---- Drawing.
+
+void MVE_UploadModel(const m4f &modelView, int normal) {
+    float block[28];
+    const m4f identity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+    ModelBlock(block, modelView, identity);
+    MVE_WriteShaderBuffer(MVE_BUFFER_MODEL, 0, block, normal ? 112 : 64);
+}
+
+MVE_SHADER *MVE_DrawableProgram(int number) {
+    MVE_SHADER *shader = MVE_GetBuiltinShader(number);
+    return shader && shader->uProgram ? shader : nullptr;
+}
+
+void MVE_DrawRenderGroup(int group) {
+    if (group < 0 || group > 2) return;
+    MVE_RENDER_STATE &r = R();
+    const MVE_FRAME_COPY &f = r.Frame;
+    const MVE_GL_TABLE &gl = MVE_gl();
+    const m4f &view = r.Camera.m4fView;
+    gl.glBindBuffer(GL_UNIFORM_BUFFER, ModelBuffer());
+    for (uint32_t p = f.uGroupFirst[group], pend = p + f.uGroupCount[group]; p < pend; ++p) {
+        const MVE_DRAW_PROGRAM &program = f.Programs[p];
+        MVE_UseShaderProgram(program.pShader, 0);
+        for (uint32_t m = program.uFirst, mend = m + program.uCount; m < mend; ++m) {
+            const MVE_DRAW_MATERIAL &material = f.Materials[m];
+            const bool cullOff = !MVE_MaterialCullsBackFaces(material.pMaterial);
+            const bool lines = group > 0 && MVE_MaterialWireframe(material.pMaterial);
+            if (cullOff || lines) gl.glDisable(GL_CULL_FACE);
+            if (lines) gl.glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+            MVE_ApplyMaterial(material.pMaterial);
+            gl.glBindBuffer(GL_UNIFORM_BUFFER, ModelBuffer());
+            DrawItems(material, view, 112);
+            if (lines) gl.glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+            if (cullOff || lines) gl.glEnable(GL_CULL_FACE);
+        }
+    }
+    gl.glBindVertexArray(0);
+}
+
+void MVE_DrawShadowCasters(const m4f &view, int mode) {
+    MVE_ENGINE &e = MVE_Engine();
+    const MVE_FRAME_COPY &f = e.Render.Frame;
+    const MVE_GL_TABLE &gl = MVE_gl();
+    MVE_GL_PROGRAM *programs = e.GBuffer.Programs;
+    gl.glActiveTexture(GL_TEXTURE0);
+    for (int group = 0; group < 2; ++group) {
+        for (uint32_t p = f.uGroupFirst[group], pend = p + f.uGroupCount[group]; p < pend; ++p) {
+            const MVE_DRAW_PROGRAM &program = f.Programs[p];
+            MVE_ENGINE_PROGRAM textured = MVE_EP_SHADOW;
+            if (mode == 0 && program.iType == MVE_PROGRAM_GRASS) textured = MVE_EP_SHADOW_WIND;
+            if (mode == 0 && program.iType == MVE_PROGRAM_TEXTURE_ARRAY) textured = MVE_EP_SHADOW_ARRAY;
+            for (uint32_t m = program.uFirst, mend = m + program.uCount; m < mend; ++m) {
+                const MVE_DRAW_MATERIAL &material = f.Materials[m];
+                unsigned int target = GL_TEXTURE_2D;
+                const unsigned int texture = MVE_MaterialFirstTexture(material.pMaterial, &target);
+                // Without a texture there is nothing to alpha-test: the opaque caster program.
+                const MVE_ENGINE_PROGRAM which = texture ? textured : MVE_EP_SHADOW_OPAQUE;
+                const MVE_GL_PROGRAM &caster = programs[which];
+                if (!caster.uProgram) continue;
+                gl.glUseProgram(caster.uProgram);
+                if (which == MVE_EP_SHADOW_WIND) {
+                    float wind[3];
+                    MVE_MaterialWind(material.pMaterial, wind);
+                    gl.glUniform3fv(caster.Locations[MVE_SHW_WIND], 1, wind);
+                    gl.glUniform1i(caster.Locations[MVE_SHW_DIFFUSE_MAP], 0);
+                } else if (which != MVE_EP_SHADOW_OPAQUE && !caster.Locations.empty()) {
+                    gl.glUniform1i(caster.Locations[MVE_SH_DIFFUSE_MAP], 0);
+                }
+                if (texture) gl.glBindTexture(which == MVE_EP_SHADOW_ARRAY ? GL_TEXTURE_2D_ARRAY : target, texture);
+                const bool cullOff = !MVE_MaterialCullsBackFaces(material.pMaterial);
+                if (cullOff) gl.glDisable(GL_CULL_FACE);
+                gl.glBindBuffer(GL_UNIFORM_BUFFER, ModelBuffer());
+                DrawItems(material, view, 112);
+                if (cullOff) gl.glEnable(GL_CULL_FACE);
+            }
+        }
+    }
+    gl.glBindVertexArray(0);
+}
+
+int MVE_UseLineProgram() {
+    MVE_SHADER *shader = MVE_DrawableProgram(MVE_PROGRAM_DRAWING);
+    if (!shader) return 0;
+    MVE_gl().glUseProgram(shader->uProgram);
+    MVE_UploadModel(MVE_Camera().m4fView, 1);
+    return 1;
+}

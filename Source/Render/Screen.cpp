@@ -202,6 +202,7 @@ int MVE_ReadScreenPixels(std::vector<uint8_t> &rgba, int *width, int *height) {
     if (width) *width = 0;
     if (height) *height = 0;
     if (!Ready()) return 0;
+    MVE_FlushSprites();  // 2D quads still waiting in the batch belong to the picture
     MVE_SCREEN_STATE &s = S();
     int drawableWidth = 0, drawableHeight = 0;
     MVE_PlatformDrawableSize(s.iParent, &drawableWidth, &drawableHeight);
@@ -253,6 +254,7 @@ extern "C" void MVE_ClearScreen(uint32_t color) {
         ReportOnce(REPORTED_CLEAR, "MVE_ClearScreen");
         return;
     }
+    MVE_FlushSprites();  // 2D quads drawn before the clear are cleared with the rest
     v4f c;
     MVE_v4fColor(&c, color);
     const float rgba[4] = {c.x, c.y, c.z, c.w};
@@ -292,7 +294,9 @@ extern "C" void MVE_SetBlendMode(uint32_t source, uint32_t destination) {
 extern "C" int MVE_FlipBuffers(void) {
     MVE_SCREEN_STATE &s = S();
     MVE_FRAME_TIMING &t = s.Frame;
-    // The corner logo (s.iShowLogo) is drawn here once sprites exist.
+    // Waiting 2D quads, then the corner logo over everything, end the picture.
+    MVE_FlushSprites();
+    if (s.iShowLogo) MVE_DrawLogo();
     const uint64_t now = t.pfnCounter ? t.pfnCounter() : MVE_PlatformCounter();
     if (!t.uFrequency) t.uFrequency = MVE_PlatformCounterFrequency();
     const double frequency = static_cast<double>(t.uFrequency);

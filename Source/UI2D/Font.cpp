@@ -1,0 +1,297 @@
+// Bitmap fonts: the chunked font file (FontFormat.h), its atlas texture and the built-in font.
+#include "UI2D/UI2D.h"
+#include "Core/Engine.h"
+#include "Log/Log.h"
+#include "Mesh/Mesh.h"
+#include "Platform/Platform.h"
+#include "UI2D/FontFormat.h"
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+// The built-in font, embedded at build time (Builtin/Default.tf).
+extern const unsigned char MVE_BuiltinFontData[];
+extern const size_t MVE_BuiltinFontSize;
+
+namespace {
+
+const char *kProcedure = "MVE_LoadFont";
+constexpr unsigned char kPNGSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+std::string At(size_t offset) { return " at byte " + std::to_string(offset); }
+
+void ReadGlyphTable(const unsigned char *p, size_t size, size_t offset, MVE_FONT_DATA &font,
+                    std::vector<std::string> &problems) {
+    if (size < 4) {
+        problems.push_back("Fail: Glyph table" + At(offset) + " has no glyph count!");
+        return;
+    }
+    const uint32_t count = mvefont::ReadU32(p);
+    const size_t present = (size - 4) / mvefont::kGlyphRecord;
+    size_t n = count;
+    if (count > present) {
+        // The records that are there passed the CRC: keep them rather than lose the font.
+        problems.push_back("Fail: Glyph table" + At(offset) + " claims " + std::to_string(count) +
+                           " glyphs but holds " + std::to_string(present) + "!");
+        n = present;
+    }
+    size_t refused = 0;
+    for (size_t i = 0; i < n; i++) {
+        const unsigned char *r = p + 4 + i * mvefont::kGlyphRecord;
+        MVE_FONT_GLYPH g;
+        g.uCode = mvefont::ReadU16(r);
+        g.iX = mvefont::ReadS16(r + 2);
+        g.iY = mvefont::ReadS16(r + 4);
+        g.iWidth = mvefont::ReadS16(r + 6);
+        g.iHeight = mvefont::ReadS16(r + 8);
+        g.iXOffset = mvefont::ReadS16(r + 10);
+        g.iYOffset = mvefont::ReadS16(r + 12);
+        g.iAdvance = mvefont::ReadS16(r + 14);
+        g.iReserved = mvefont::ReadS16(r + 16);
+        if (g.iX < 0 || g.iY < 0 || g.iWidth < 0 || g.iHeight < 0) {
+            refused++;
+            continue;
+        }
+        font.Glyphs.push_back(g);
+    }
+    if (refused)
+        problems.push_back("Fail: " + std::to_string(refused) + " glyphs" + At(offset) +
+                           " have a negative atlas box and are left out!");
+}
+
+void ReadKerningTable(const unsigned char *p, size_t size, size_t offset, MVE_FONT_DATA &font,
+                      std::vector<std::string> &problems) {
+    if (size < 4) {
+        problems.push_back("Fail: Kerning table" + At(offset) + " has no pair count!");
+        return;
+    }
+    const uint32_t count = mvefont::ReadU32(p);
+    const size_t present = (size - 4) / mvefont::kKerningRecord;
+    size_t n = count;
+    if (count > present) {
+        problems.push_back("Fail: Kerning table" + At(offset) + " claims " + std::to_string(count) +
+                           " pairs but holds " + std::to_string(present) + "!");
+        n = present;
+    }
+    for (size_t i = 0; i < n; i++) {
+        const unsigned char *r = p + 4 + i * mvefont::kKerningRecord;
+        const uint32_t key = (static_cast<uint32_t>(mvefont::ReadU16(r)) << 16) | mvefont::ReadU16(r + 2);
+        const int16_t amount = mvefont::ReadS16(r + 4);
+        if (amount) font.Kerning[key] = amount;
+        else font.Kerning.erase(key);
+    }
+}
+
+}  // namespace
+
+int MVE_ReadFontData(const unsigned char *data, size_t size, MVE_FONT_DATA &font, std::vector<std::string> &problems) {
+    font = MVE_FONT_DATA();
+    if (!data || size < sizeof mvefont::kMagic || std::memcmp(data, mvefont::kMagic, sizeof mvefont::kMagic) != 0) {
+        problems.push_back("Fail: Not a font file (wrong magic)!");
+        return 0;
+    }
+    size_t pos = sizeof mvefont::kMagic;
+    bool ended = false, stopped = false;
+    while (pos < size && !ended) {
+        const size_t left = size - pos;
+        if (left < mvefont::kChunkHeader + 4) {
+            problems.push_back("Fail: Font chunk" + At(pos) + " is truncated, reading stops there!");
+            stopped = true;
+            break;
+        }
+        const uint32_t length = mvefont::ReadU32(data + pos);
+        const uint32_t crc = mvefont::ReadU32(data + pos + 4);
+        if (length < 4 || length > left - mvefont::kChunkHeader) {
+            problems.push_back("Fail: Font chunk" + At(pos) + (length < 4 ? " has a bad size" : " is truncated") +
+                               ", reading stops there!");
+            stopped = true;
+            break;
+        }
+        const unsigned char *body = data + pos + mvefont::kChunkHeader;
+        if (mvefont::Crc32(body, length) != crc) {
+            problems.push_back("Fail: Font chunk" + At(pos) + " fails its CRC check, reading stops there!");
+            stopped = true;
+            break;
+        }
+        const uint32_t type = mvefont::ReadU32(body);
+        const unsigned char *payload = body + 4;
+        const size_t payloadSize = length - 4;
+        const size_t offset = pos;
+        pos += mvefont::kChunkHeader + length;
+        font.iChunks++;
+        switch (type) {
+            case mvefont::kChunkEnd:
+                ended = true;
+                break;
+            case mvefont::kChunkAtlas:
+                if (!font.Atlas.empty()) break;  // the first atlas counts
+                if (payloadSize < sizeof kPNGSignature || std::memcmp(payload, kPNGSignature, sizeof kPNGSignature) != 0)
+                    problems.push_back("Fail: Font atlas" + At(offset) + " is not a PNG image!");
+                else
+                    font.Atlas.assign(reinterpret_cast<const char *>(payload), payloadSize);
+                break;
+            case mvefont::kChunkGlyphs:
+                ReadGlyphTable(payload, payloadSize, offset, font, problems);
+                break;
+            case mvefont::kChunkKerning:
+                ReadKerningTable(payload, payloadSize, offset, font, problems);
+                break;
+            case mvefont::kChunkMetrics:
+                if (payloadSize >= 8) {
+                    font.iPixelSize = mvefont::ReadS16(payload);
+                    font.iLineHeight = mvefont::ReadS16(payload + 2);
+                    font.iAscender = mvefont::ReadS16(payload + 4);
+                    font.iDescender = mvefont::ReadS16(payload + 6);
+                }
+                break;
+            default:
+                break;  // a later kind of chunk: skipped
+        }
+    }
+    if (!ended && !stopped) problems.push_back("Fail: Font file ends without its end chunk!");
+
+    // Code look-up; a repeated code keeps its last record.
+    uint32_t maxCode = 0;
+    for (const MVE_FONT_GLYPH &g : font.Glyphs) maxCode = std::max(maxCode, g.uCode);
+    if (!font.Glyphs.empty()) {
+        font.Lookup.assign(maxCode + 1, 0);
+        font.KernedLeft.assign(maxCode + 1, 0);
+        for (size_t i = 0; i < font.Glyphs.size(); i++) font.Lookup[font.Glyphs[i].uCode] = static_cast<uint16_t>(i + 1);
+        for (const auto &pair : font.Kerning)
+            if ((pair.first >> 16) <= maxCode) font.KernedLeft[pair.first >> 16] = 1;
+    }
+    if (font.iLineHeight <= 0) {
+        int bottom = 1;
+        for (const MVE_FONT_GLYPH &g : font.Glyphs) bottom = std::max(bottom, g.iYOffset + g.iHeight);
+        font.iLineHeight = bottom;
+    }
+    if (font.Glyphs.empty()) problems.push_back("Fail: The font file holds no glyphs!");
+    if (font.Atlas.empty()) problems.push_back("Fail: The font file holds no glyph atlas!");
+    return !font.Glyphs.empty() && !font.Atlas.empty();
+}
+
+const MVE_FONT_GLYPH *MVE_FindGlyph(const MVE_FONT_DATA &font, uint32_t code) {
+    if (code >= font.Lookup.size()) return nullptr;
+    const uint16_t index = font.Lookup[code];
+    return index ? &font.Glyphs[index - 1u] : nullptr;
+}
+
+int MVE_FontKerning(const MVE_FONT_DATA &font, uint32_t left, uint32_t right) {
+    if (left >= font.KernedLeft.size() || !font.KernedLeft[left]) return 0;
+    auto it = font.Kerning.find((left << 16) | right);
+    return it == font.Kerning.end() ? 0 : it->second;
+}
+
+MVE_FONT *MVE_FindFont(int id) {
+    if (id == -1 || id == MVE_IGNORE) id = MVE_Engine().UI2D.iDefaultFont;
+    return MVE_GetFont(id);
+}
+
+void MVE_ReleaseFont(MVE_FONT *font) {
+    if (font->uTexture && MVE_Engine().GL.iLoaded) {
+        MVE_FlushSprites();  // a waiting quad may still sample the atlas
+        MVE_gl().glDeleteTextures(1, &font->uTexture);
+    }
+    font->uTexture = 0;
+}
+
+namespace {
+
+// Uploads the decoded atlas as an RGBA texture with linear filtering and clamped edges.
+unsigned int UploadAtlas(const MVE_IMAGE &image) {
+    const MVE_GL_TABLE &gl = MVE_gl();
+    const size_t w = static_cast<size_t>(image.iWidth), h = static_cast<size_t>(image.iHeight);
+    std::vector<uint8_t> rgba(w * h * 4);
+    const size_t bpp = static_cast<size_t>(image.iBytesPerPixel);
+    const bool bgr = image.iFormat == MVE_PIXELS_BGR || image.iFormat == MVE_PIXELS_BGRA;
+    for (size_t y = 0; y < h; y++) {
+        const uint8_t *src = image.pPixels + (image.iBottomUp ? h - 1 - y : y) * w * bpp;
+        uint8_t *dst = &rgba[y * w * 4];
+        for (size_t x = 0; x < w; x++, src += bpp, dst += 4) {
+            dst[0] = bgr ? src[2] : src[0];
+            dst[1] = src[1];
+            dst[2] = bgr ? src[0] : src[2];
+            dst[3] = bpp == 4 ? src[3] : 255;
+        }
+    }
+    unsigned int texture = 0;
+    gl.glGenTextures(1, &texture);
+    gl.glBindTexture(GL_TEXTURE_2D, texture);
+    gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.iWidth, image.iHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    gl.glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
+int LoadFontBytes(int id, const unsigned char *bytes, size_t size) {
+    MVE_FONT_DATA data;
+    std::vector<std::string> problems;
+    int usable = 0;
+    try {
+        usable = MVE_ReadFontData(bytes, size, data, problems);
+    } catch (const std::bad_alloc &) {
+        problems.push_back(MVE_FAIL_OUT_OF_MEMORY);
+    }
+    for (const std::string &p : problems) MVE_LogFail(p, kProcedure);
+    if (!usable) return 0;
+
+    MVE_IMAGE image;
+    std::string error;
+    if (!MVE_PlatformCatchImage(data.Atlas.data(), data.Atlas.size(), image, error)) {
+        MVE_LogFail("Fail: Font atlas: " + error, kProcedure);
+        return 0;
+    }
+    // A box outside the atlas would sample its neighbours' pixels: such glyphs keep their advance
+    // but draw nothing.
+    size_t outside = 0;
+    for (MVE_FONT_GLYPH &g : data.Glyphs)
+        if (g.iX + g.iWidth > image.iWidth || g.iY + g.iHeight > image.iHeight) {
+            g.iWidth = g.iHeight = 0;
+            outside++;
+        }
+    if (outside) MVE_LogFail("Fail: " + std::to_string(outside) + " glyphs lie outside the atlas!", kProcedure);
+
+    int handle = 0;
+    MVE_FONT *font = MVE_CreateFontListEntry(&id, nullptr, &handle);
+    if (!font) {
+        MVE_LogFail(MVE_FAIL_ID_NOT_AVAILABLE, kProcedure);
+        return 0;
+    }
+    font->Data = std::move(data);
+    font->iAtlasWidth = image.iWidth;
+    font->iAtlasHeight = image.iHeight;
+    if (MVE_Engine().GL.iLoaded) font->uTexture = UploadAtlas(image);
+    MVE_LogDetail("Glyphs: ", static_cast<long long>(font->Data.Glyphs.size()), kProcedure);
+    MVE_LogOK(kProcedure);
+    return handle;
+}
+
+}  // namespace
+
+extern "C" int MVE_LoadFont(int id, const char *file) {
+    const std::string path = file ? file : "";
+    MVE_LogHeading("Load Font: " + path, __LINE__, __FILE__, kProcedure);
+    std::ifstream in(path, std::ios::binary);
+    if (path.empty() || !in) {
+        MVE_LogFail(MVE_FAIL_FILE_NOT_FOUND, kProcedure);
+        return 0;
+    }
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::bad_alloc &) {
+        MVE_LogFail(MVE_FAIL_OUT_OF_MEMORY, kProcedure);
+        return 0;
+    }
+    return LoadFontBytes(id, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+}
+
+void MVE_StartupBuiltinFont() {
+    MVE_LogHeading("Load Font: (built-in)", __LINE__, __FILE__, kProcedure);
+    MVE_Engine().UI2D.iDefaultFont = LoadFontBytes(-1, MVE_BuiltinFontData, MVE_BuiltinFontSize);
+}

@@ -224,6 +224,23 @@ void  MVE_SetPhysicsThread(int enabled);                 /* 0 keeps MVE_Init fro
 float MVE_GetPhysicsProfile(int phase, int mean);        /* microseconds: phase 0 joints, 1 collisions, 2 integration, 3 whole pass; mean 1 averages ~100 passes */
 int   MVE_GetPhysicsCount(int what);                     /* last pass: 0 pairs the lists offer, 1 pairs tested after the broad phase, 2 contacts */
 
+/* ---------------------------------------------------------------- Sounds (Ogg Vorbis, heard from the camera; a sound argument is an ID or a handle) */
+
+#define MVE_SOUND_PLAY        1                         /* mode flags; definition words "Play", "Loop", "Background", ... */
+#define MVE_SOUND_LOOP        2
+#define MVE_SOUND_BACKGROUND  4                         /* not placed: no pan, distance, cone or Doppler */
+#define MVE_SOUND_CHANNEL     8                         /* every play starts an independent instance, removed when it ends */
+#define MVE_SOUND_DOPPLER     16                        /* "Dopplereffect": pitch follows the approach speed */
+#define MVE_SOUND_STREAM      32                        /* decoded while it plays */
+int   MVE_LoadSoundFile(int id, const char *file, int mode, const char *name); /* handle (of the playing instance with PLAY and CHANNEL), 0 on failure */
+int   MVE_CreateSound(int id, const char *name, int platformSound, int mode); /* record for a loaded platform sound; handle or 0 */
+int   MVE_PlaySound(int sound, int mode, const v4f *position); /* mode MVE_IGNORE = its own; handle of the instance that plays, 0 when not (beyond its range) */
+int   MVE_UpdateSounds(void);                            /* once per frame: volume, pan, pitch of every playing sound; ended instances go; returns 0 */
+int   MVE_SetSoundPosition(int sound, float x, float y, float z); /* world position; 1 done, 0 unknown sound */
+int   MVE_SetSoundVolume(int sound, float volume);       /* volume factor (1 full); 1 done, 0 unknown sound */
+int   MVE_StopSound(int sound);                          /* an instance is removed at the next update; 1 done, 0 unknown sound */
+int   MVE_IsSoundPlaying(int sound);                     /* 1 while it is heard (or would be, without a device) */
+
 /* ---------------------------------------------------------------- Debugger application link */
 
 int   MVE_SendDebuggerMessage(int kind, const void *data); /* kinds 1-3 text, 4 v4f, 5 m4f, others empty; returns 0 */

@@ -61,6 +61,7 @@ extern "C" void MVE_Quit(void) {
     r.Shaders.FreeAll();
     r.Textures.FreeAll();
     r.Lights.FreeAll();
+    MVE_ShutdownSound();                                           // sounds, instances, output device
     MVE_ShutdownGL();                                              // 4-5. remaining GL objects, G-Buffer
     MVE_ShutdownWindow();                                          // 6. render window
     e.iRunning = 0;

@@ -33,6 +33,7 @@ struct MVE_ENGINE {
     MVE_REGISTRIES Registries;
     MVE_DEFINITION_STATE Definition;
     MVE_PHYSICS_STATE Physics;
+    MVE_SOUND_STATE Sound;                     // master gain, output device
     MVE_RANDOM_STATE Random;                   // the engine's one random source
     int iCloseRequest = 0;                     // set when the user asks to close a window
     int iRunning = 0;                          // 1 between MVE_Init and MVE_Quit

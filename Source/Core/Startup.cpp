@@ -5,7 +5,6 @@
 void MVE_StartupSpriteBatch() {}
 void MVE_StartupCamera() {}
 void MVE_StartupShaders() {}
-void MVE_StartupSound() {}
 void MVE_StartupGBuffer() {}
 void MVE_StartupSpriteShader() {}
 void MVE_StartupShadowAndLines() {}

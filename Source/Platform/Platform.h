@@ -91,3 +91,40 @@ int32_t MVE_PlatformOpenJoystick(int device, char *name, int nameSize); // handl
 void MVE_PlatformCloseJoystick(int32_t handle);
 void MVE_PlatformPollJoysticks(void);          // fetches fresh readings of every open joystick
 int MVE_PlatformReadJoystick(int32_t handle, MVE_JOYSTICK_SAMPLE *sample); // 0 when the joystick is gone
+
+// Sound output (Platform/Audio*.cpp, OpenAL Soft and libvorbisfile). Sounds and channels are
+// positive handles, 0 for none. Without an output device every procedure still works on its
+// records (loading decodes, channels run on the clock) and nothing is heard. Any thread may call;
+// the audio layer serialises itself.
+struct MVE_SOUND_INFO {
+    int iChannels = 0;              // as stored in the file (1 .. 8)
+    int iRate = 0;                  // frames per second
+    int64_t iFrames = 0;            // length in frames
+    int iStream = 0;                // 1: decoded piecewise while it plays
+};
+// Opens the output device (empty name = the system's default). 1 with a device; 0 with the reason
+// in `error`, after which the layer runs silently.
+int MVE_PlatformStartAudio(const char *device, std::string &error);
+void MVE_PlatformStopAudio(void);              // stops every channel, frees every sound, closes the device
+int MVE_PlatformAudioOutput(void);             // 1 while a device is open
+void MVE_PlatformSetAudioGain(float gain);     // master gain of the device
+// Loads an Ogg Vorbis file, decoded whole or (stream 1) kept compressed and decoded while playing.
+// Returns a sound handle with one reference, or 0 with the reason in `error`.
+int MVE_PlatformLoadSound(const char *file, int stream, MVE_SOUND_INFO *info, std::string &error);
+int MVE_PlatformDecodeSound(const void *data, size_t size, int stream, MVE_SOUND_INFO *info, std::string &error);
+void MVE_PlatformRetainSound(int sound);       // one more record refers to the sound
+void MVE_PlatformReleaseSound(int sound);      // the last release stops its own channel and frees it
+int MVE_PlatformGetSoundInfo(int sound, MVE_SOUND_INFO *info);  // 0 for an unknown sound
+// Decoded samples, interleaved 16-bit in output order (front left, front right, centre, LFE,
+// rear left, rear right, side left, side right as the file has them); null for streamed sounds.
+const int16_t *MVE_PlatformSoundSamples(int sound, int64_t *frames, int *channels);
+// Plays from the start: extra 0 restarts the sound's own channel, extra 1 starts an additional
+// channel that lives until it ends or is stopped. Returns the channel, 0 when none could be had.
+int MVE_PlatformPlaySound(int sound, int loop, int extra);
+// Gain (1 = as recorded), pan (-1 full left .. 1 full right) and pitch (1 = the sound's own rate).
+void MVE_PlatformSetChannel(int channel, float gain, float pan, float pitch);
+int MVE_PlatformChannelPlaying(int channel);   // 1 while it plays
+void MVE_PlatformStopChannel(int channel);     // an additional channel is freed; the own one only stops
+// Groups the changes of one update so the device applies them together.
+void MVE_PlatformBeginAudioUpdate(void);
+void MVE_PlatformEndAudioUpdate(void);

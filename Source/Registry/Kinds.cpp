@@ -19,7 +19,7 @@ MVE_REGISTRIES::MVE_REGISTRIES()
       Materials(MVE_DOUBLE(Material), MVE_ReleaseMaterial),
       Meshes(MVE_DOUBLE(Mesh), MVE_ReleaseMesh),
       Bodies(MVE_DOUBLE(Body), MVE_ReleaseBody),
-      Sounds(MVE_DOUBLE(Sound), nullptr),
+      Sounds(MVE_DOUBLE(Sound), MVE_ReleaseSound),
       Billboards(MVE_DOUBLE(Billboard), nullptr),
       Skeletons(MVE_REPLACED(Skeleton), nullptr),
       Animations(MVE_REPLACED(Animation), nullptr),
@@ -51,7 +51,7 @@ MVE_DEFINE_REGISTRY_PROCEDURES(Texture, MVE_TEXTURE, Textures, MVE_NO_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Material, MVE_MATERIAL, Materials, MVE_NO_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Mesh, MVE_MESH, Meshes, MVE_NO_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Body, MVE_BODY, Bodies, MVE_NO_LOCK)
-MVE_DEFINE_REGISTRY_PROCEDURES(Sound, MVE_SOUND, Sounds, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(Sound, MVE_SOUND, Sounds, MVE_PHYSICS_LOCK)  // collision sounds add instances
 MVE_DEFINE_REGISTRY_PROCEDURES(Billboard, MVE_BILLBOARD, Billboards, MVE_NO_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Skeleton, MVE_SKELETON, Skeletons, MVE_NO_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Animation, MVE_ANIMATION, Animations, MVE_NO_LOCK)

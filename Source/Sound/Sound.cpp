@@ -1,0 +1,166 @@
+// Sounds from files and definitions: start-up and shut-down of the output, loading, creating and
+// releasing sound records. Main thread; record and list changes take the physics lock, because the
+// physics thread starts collision sounds from the same list.
+#include "Sound/Sound.h"
+#include "Core/Engine.h"
+#include "Core/Startup.h"
+#include "Definition/Definition.h"
+#include "Log/Log.h"
+#include <filesystem>
+#include <mutex>
+
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+std::recursive_mutex &PhysicsLock() { return MVE_Engine().Physics.Lock; }
+
+int LoadSection(int id, MVE_DEFINITION_NODE *node, const char *folder) { return MVE_LoadSoundDefinition(id, node, folder); }
+
+// Both the debugger link (where these reports have always gone) and the log get the failure.
+void ReportLoadFailure(const std::string &path, const std::string &reason) {
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(path, ec);
+    const std::string report = std::string(exists ? MVE_SOUND_FAILED : MVE_SOUND_NOT_FOUND) + path + "')";
+    MVE_DebugText(2, report.c_str());
+    MVE_LogFail(exists ? "Fail: Sound loading has failed! (" + reason + ")" : std::string("Fail: File not found!"),
+                "MVE_LoadSoundFile");
+}
+
+// Loads and creates; *sound receives the record (null on failure). Returns what the public loader returns.
+int LoadSoundFile(int id, const char *file, int mode, const char *name, MVE_SOUND **sound) {
+    *sound = nullptr;
+    const std::string path = file ? file : "";
+    MVE_LogHeading("Load Sound: " + path, __LINE__, __FILE__, "MVE_LoadSoundFile");
+    std::string error;
+    const int platformSound = MVE_PlatformLoadSound(path.c_str(), (mode & MVE_SOUND_STREAM) ? 1 : 0, nullptr, error);
+    if (!platformSound) {
+        ReportLoadFailure(path, error);
+        return 0;
+    }
+    const int handle = MVE_CreateSound(id, name, platformSound, mode);
+    if (!handle) {
+        MVE_PlatformReleaseSound(platformSound);
+        return 0;
+    }
+    MVE_LogOK("MVE_LoadSoundFile");
+    *sound = MVE_GetSound(handle);
+    if (mode & MVE_SOUND_PLAY) {
+        // A sound that loaded but found no free channel is still there: hand out the sound.
+        const int played = MVE_PlaySound(handle, MVE_IGNORE, nullptr);
+        if (played) return played;
+    }
+    return handle;
+}
+
+}  // namespace
+
+MVE_SOUND_STATE::~MVE_SOUND_STATE() {
+    if (iStarted) MVE_PlatformStopAudio();
+}
+
+void MVE_StartupSound() {
+    MVE_ENGINE &e = MVE_Engine();
+    MVE_SOUND_STATE &s = e.Sound;
+    s.fMasterGain = 1.0f;
+    s.fSecondGain = 1.0f;
+    std::string error;
+    s.iOutput = MVE_PlatformStartAudio(s.sDevice.c_str(), error);
+    if (!s.iOutput) MVE_LogFail(std::string(MVE_FAIL_NO_SOUND_DEVICE) + error, "MVE_InitSound");
+    MVE_PlatformSetAudioGain(1.0f);
+    s.iStarted = 1;
+    e.Definition.pLoadSound = LoadSection;
+    Guard guard(PhysicsLock());
+    e.Physics.pSoundHook = MVE_PlayCollisionSound;
+}
+
+void MVE_ShutdownSound() {
+    MVE_ENGINE &e = MVE_Engine();
+    {
+        Guard guard(PhysicsLock());
+        e.Physics.pSoundHook = nullptr;
+        e.Registries.Sounds.FreeAll();
+    }
+    if (e.Definition.pLoadSound == LoadSection) e.Definition.pLoadSound = nullptr;
+    MVE_PlatformStopAudio();
+    e.Sound.iStarted = 0;
+    e.Sound.iOutput = 0;
+}
+
+void MVE_ReleaseSound(MVE_SOUND *sound) {
+    if (sound->iChannel) MVE_PlatformStopChannel(sound->iChannel);
+    MVE_PlatformReleaseSound(sound->iSound);
+    sound->iChannel = sound->iOwnChannel = sound->iSound = 0;
+}
+
+extern "C" int MVE_CreateSound(int id, const char *name, int platformSound, int mode) {
+    if (!platformSound) return 0;
+    MVE_SOUND_INFO info;
+    if (!MVE_PlatformGetSoundInfo(platformSound, &info)) {
+        MVE_LogFail("Fail: No platform sound with this handle! (" + std::to_string(platformSound) + ")",
+                    "MVE_CreateSound");
+        return 0;
+    }
+    Guard guard(PhysicsLock());
+    int requested = id, handle = 0;
+    MVE_SOUND *s = MVE_CreateSoundListEntry(&requested, name, &handle);
+    if (!s) return 0;
+    s->Header.iKind = MVE_KIND_SOUND;
+    s->Header.pModel = s->Header.pWorld = &s->m4fMatrix;
+    s->Header.pOrientation = &s->v4fOrientation;
+    s->iMode = mode;
+    s->iSound = platformSound;
+    s->iChannel = 0;
+    s->fVolume = 1.0f;
+    s->fFrequency = 1.0f;
+    s->v4fPosition = {0, 0, 0, 1};
+    s->v4fOrientation = {0, 0, 0, 1};
+    s->v4fDirection = {0, 0, -1, 0};
+    MVE_m4fFromQuaternion(&s->v4fOrientation, &s->m4fMatrix);
+    s->m4fMatrix.m[12] = s->v4fPosition.x, s->m4fMatrix.m[13] = s->v4fPosition.y;
+    s->m4fMatrix.m[14] = s->v4fPosition.z, s->m4fMatrix.m[15] = 1.0f;
+    s->fBaseFrequency = static_cast<float>(info.iRate);
+    return handle;
+}
+
+extern "C" int MVE_LoadSoundFile(int id, const char *file, int mode, const char *name) {
+    MVE_SOUND *sound = nullptr;
+    return LoadSoundFile(id, file, mode, name, &sound);
+}
+
+int MVE_LoadSoundDefinition(int id, MVE_DEFINITION_NODE *node, const char *folder) {
+    MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Sound", "", 0);
+    if (!section) return 0;
+    std::string dir = folder && *folder ? std::string(folder) : MVE_GetDefinitionFolder(section);
+    MVE_DEFINITION_NODE *fileNode = MVE_FindDefinitionNode(section, "\\File", "", 0);
+    if (!fileNode) {
+        MVE_LogFail("Fail: Sound definition without a file! ('" + section->sValue + "')", "MVE_LoadSoundDefinition");
+        return 0;
+    }
+    std::string file = MVE_NativePath(MVE_ReadDefinitionString(fileNode, ""));
+    if (!dir.empty() && !file.empty() && file[0] != '/') {
+        dir = MVE_NativePath(dir);
+        if (dir.back() != '/') dir += '/';
+        file = dir + file;
+    }
+    const int mode = MVE_SoundModeFromText(MVE_ReadDefinitionString(MVE_FindDefinitionNode(section, "\\Mode", "", 0), ""));
+    MVE_SOUND *sound = nullptr;
+    const int result = LoadSoundFile(id, file.c_str(), mode, section->sValue.c_str(), &sound);
+    if (!result || !sound) return 0;
+    Guard guard(PhysicsLock());
+    MVE_SOUND *played = MVE_GetSound(result);  // the instance a playing channel sound started, or the sound
+    MVE_SOUND *targets[2] = {sound, played != sound ? played : nullptr};
+    for (MVE_SOUND *s : targets) {
+        if (!s) continue;
+        MVE_ReadDefinitionVector(MVE_FindDefinitionNode(section, "\\Direction", "", 0), &s->v4fDirection, 0, 0, -1,
+                                 MVE_IGNORE_F);
+        s->v4fDirection.w = 0.0f;
+        MVE_ReadDefinitionRange(MVE_FindDefinitionNode(section, "\\Cone", "", 0), s->v2fCone, 0, 0);
+        s->v2fCone[0] *= 0.017453292f;
+        s->v2fCone[1] *= 0.017453292f;
+        MVE_ReadDefinitionRange(MVE_FindDefinitionNode(section, "\\Range", "", 0), s->v2fRange, 0, 0);
+        s->fVolume = MVE_ReadDefinitionFloat(MVE_FindDefinitionNode(section, "\\Volume", "", 0), 1.0f);
+        s->fFrequency = MVE_ReadDefinitionFloat(MVE_FindDefinitionNode(section, "\\Frequency", "", 0), 1.0f);
+    }
+    if (played && played->iPlaying) MVE_ApplySoundMix(played, 0.0f);
+    return result;
+}

@@ -1,0 +1,509 @@
+// Frame rendering checked by pixels: small scenes rendered headless and compared with values
+// computed here from the shading formulas (attenuation, range cut-off, sun and shadow visibility,
+// emission and glow, background), plus wireframe, debug lines, the frame copy beside a running
+// physics thread, and one golden image.
+#include "GLFixture.h"
+#include "Material/Material.h"
+#include "Platform/Platform.h"
+#include "Texture/Texture.h"
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+namespace mvetest {
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+constexpr int kNearest = 0x2600;
+
+struct Vec {
+    float x, y, z;
+};
+Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+float Dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+float Length(Vec a) { return std::sqrt(Dot(a, a)); }
+Vec Scale(Vec a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+
+struct Box {
+    Vec lo, hi;
+    // Does the ray from `o` along `d` (t > 0) pass through the box?
+    bool Hit(Vec o, Vec d) const {
+        float t0 = 1e-4f, t1 = 1e30f;
+        const float os[3] = {o.x, o.y, o.z}, ds[3] = {d.x, d.y, d.z}, l[3] = {lo.x, lo.y, lo.z}, h[3] = {hi.x, hi.y, hi.z};
+        for (int i = 0; i < 3; ++i) {
+            if (std::fabs(ds[i]) < 1e-9f) {
+                if (os[i] < l[i] || os[i] > h[i]) return false;
+                continue;
+            }
+            float a = (l[i] - os[i]) / ds[i], b = (h[i] - os[i]) / ds[i];
+            if (a > b) std::swap(a, b);
+            t0 = std::max(t0, a);
+            t1 = std::min(t1, b);
+        }
+        return t0 <= t1;
+    }
+};
+
+class RenderTest : public GLTest {
+  protected:
+    RenderTest() {
+        width_ = 80;
+        height_ = 60;
+    }
+    void SetUp() override {
+        GLTest::SetUp();
+        if (HasFatalFailure()) return;
+        MVE_SetGlow(0);
+        white_ = Texture("white.png", 255, 255, 255, 255);
+        flat_ = Texture("flat.png", 128, 128, 255, 255);
+        plane_ = MVE_CreatePlaneMesh(-1, 1.0f, 1.0f, "");
+        cube_ = MVE_CreateBoxMesh(-1, 1.0f, 1.0f, 0, "");
+        MVE_FinishMesh(plane_);
+        MVE_FinishMesh(cube_);
+    }
+
+    int Texture(const char *file, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+        std::vector<uint8_t> pixels(4 * 4 * 4);
+        for (size_t i = 0; i < pixels.size(); i += 4) {
+            pixels[i] = r;
+            pixels[i + 1] = g;
+            pixels[i + 2] = b;
+            pixels[i + 3] = a;
+        }
+        std::string error;
+        EXPECT_EQ(MVE_PlatformWritePNG(file, pixels.data(), 4, 4, 4, error), 1) << error;
+        return MVE_LoadTextureFile(-1, file, kNearest, 0, "");
+    }
+
+    // A "Normal Mapping" surface: white colour map, flat normals, no specular.
+    int Surface(float r, float g, float b, float emission = 0.0f) {
+        const int material = MVE_CreateMaterial(-1, white_, 5, "");
+        MVE_MATERIAL *m = MVE_GetMaterial(material);
+        EXPECT_NE(m, nullptr);
+        if (!m) return 0;
+        m->Texture[1] = MVE_GetTexture(flat_);
+        m->v4fColor = {r, g, b, 1.0f};
+        m->fShine = 0.0f;
+        EXPECT_EQ(MVE_SetMaterialEmission(material, emission), 1);
+        return material;
+    }
+
+    int Place(int mesh, int material, Vec at, Vec scale) {
+        const int object = MVE_CreateObject(-1, mesh, material, "", 0, 1);
+        MVE_MoveObject(object, at.x, at.y, at.z, 0);
+        MVE_ScaleObject(object, scale.x, scale.y, scale.z, 0);
+        return object;
+    }
+
+    // Camera at height h above the origin looking straight down; the plane point each pixel sees.
+    void LookDown(float h) {
+        height_above_ = h;
+        MVE_MoveCamera(0, h, 0, 0);
+        MVE_RotateCamera(-90, 0, 0, 0);
+    }
+    Vec GroundAt(int px, int py) const {
+        const float t = std::tan(22.5f * kPi / 180.0f), aspect = float(width_) / float(height_);
+        const float nx = 2.0f * (px + 0.5f) / width_ - 1.0f, ny = 1.0f - 2.0f * (py + 0.5f) / height_;
+        return {height_above_ * nx * t * aspect, 0.0f, -height_above_ * ny * t};
+    }
+    Vec Eye() const { return {0, height_above_, 0}; }
+
+    std::array<int, 3> At(const std::vector<uint8_t> &rgba, int x, int y) const {
+        const size_t i = (size_t(y) * size_t(width_) + size_t(x)) * 4;
+        return {rgba[i], rgba[i + 1], rgba[i + 2]};
+    }
+    static int Byte(float v) { return int(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
+
+    int white_ = 0, flat_ = 0, plane_ = 0, cube_ = 0;
+    float height_above_ = 0;
+};
+
+#define EXPECT_PIXEL(rgba, x, y, r, g, b, tol)                                                              \
+    do {                                                                                                    \
+        const auto p_ = At(rgba, x, y);                                                                     \
+        EXPECT_NEAR(p_[0], Byte(r), tol) << "pixel " << (x) << "," << (y);                                 \
+        EXPECT_NEAR(p_[1], Byte(g), tol) << "pixel " << (x) << "," << (y);                                 \
+        EXPECT_NEAR(p_[2], Byte(b), tol) << "pixel " << (x) << "," << (y);                                 \
+    } while (0)
+
+// One point light over a plane smaller than the view: attenuation inside the range, nothing past
+// 0.982 x range, ambient everywhere on the plane, the background colour beside it. Then the same
+// light casting shadows with a box between it and the plane: the box's shadow keeps ambient only,
+// and the rest of the plane is lit as before.
+TEST_F(RenderTest, PointLightAttenuationRangeShadowAndBackground) {
+    LookDown(6.0f);
+    const Vec diffuse = {0.8f, 0.6f, 0.4f};
+    const int ground = Surface(diffuse.x, diffuse.y, diffuse.z);
+    Place(plane_, ground, {0, 0, 0}, {6, 1, 6});
+    MVE_EnableSun(0);
+    MVE_SetAmbientColor(0xFF101010);
+    MVE_SetBackgroundColor(0xFF8040C0);
+    const Vec light = {1.7f, 2.0f, -0.6f};
+    const float range = 4.0f, intensity = 0.9f;
+    const Vec color = {1.0f, 192 / 255.0f, 128 / 255.0f};
+    const int lamp = MVE_CreateLight(-1, light.x, light.y, light.z, 1);
+    ASSERT_NE(lamp, 0);
+    MVE_SetLightColor(lamp, 0xFF80C0FF);
+    MVE_SetLightIntensity(lamp, intensity);
+    MVE_SetLightRange(lamp, range);
+    const float ambient = 16 / 255.0f;
+
+    auto expected = [&](Vec p, bool shadowed) {
+        const Vec d = light - p;
+        const float a = std::max(0.0f, 1.0f - Length(d) / (0.982f * range));
+        const float nl = std::max(0.0f, d.y / Length(d));
+        const float k = shadowed ? 0.0f : nl * intensity * a;
+        return Vec{diffuse.x * (ambient + color.x * k), diffuse.y * (ambient + color.y * k), diffuse.z * (ambient + color.z * k)};
+    };
+
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> plain = Pixels();
+    int lit = 0, beyond = 0, background = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            const Vec p = GroundAt(x, y);
+            if (std::fabs(p.x) > 3.05f || std::fabs(p.z) > 3.05f) {
+                EXPECT_PIXEL(plain, x, y, 0xC0 / 255.0f, 0x40 / 255.0f, 0x80 / 255.0f, 0);
+                ++background;
+                continue;
+            }
+            if (std::fabs(p.x) > 2.95f || std::fabs(p.z) > 2.95f) continue;  // the plane's edge
+            const Vec e = expected(p, false);
+            EXPECT_PIXEL(plain, x, y, e.x, e.y, e.z, 3);
+            (Length(light - p) < 0.982f * range ? lit : beyond)++;
+        }
+    EXPECT_GT(lit, 500);
+    EXPECT_GT(beyond, 100);
+    EXPECT_GT(background, 200);
+
+    // A box between the light and the plane; its shadow on the plane gets none of the light.
+    const Box box = {{0.6f, 0.9f, -1.3f}, {1.2f, 1.1f, -0.5f}};
+    Place(cube_, Surface(0.2f, 0.9f, 0.3f), {0.9f, 1.0f, -0.9f}, {0.6f, 0.2f, 0.8f});
+    MVE_SetLightShadow(lamp, 1, 0);
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> shadowed = Pixels();
+    int dark = 0, same = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            const Vec p = GroundAt(x, y);
+            if (std::fabs(p.x) > 2.95f || std::fabs(p.z) > 2.95f || box.Hit(Eye(), p - Eye())) continue;
+            if (Length(light - p) >= 0.98f * range) continue;
+            // Pixels near the shadow's edge could go either way; the ones well inside or outside cannot.
+            int inside = 0;
+            for (Vec o : {Vec{0, 0, 0}, Vec{0.08f, 0, 0}, Vec{-0.08f, 0, 0}, Vec{0, 0, 0.08f}, Vec{0, 0, -0.08f}}) {
+                const Vec q = {p.x + o.x, 0, p.z + o.z};
+                inside += box.Hit(q, light - q) ? 1 : 0;
+            }
+            if (inside == 5) {
+                const Vec e = expected(p, true);
+                EXPECT_PIXEL(shadowed, x, y, e.x, e.y, e.z, 3);
+                ++dark;
+            } else if (inside == 0) {
+                const Vec e = expected(p, false);
+                EXPECT_PIXEL(shadowed, x, y, e.x, e.y, e.z, 3);
+                ++same;
+            }
+        }
+    EXPECT_GT(dark, 20);
+    EXPECT_GT(same, 500);
+}
+
+// The sun on a large plane with two casters: inside the 20 x 20 shadow square a box leaves 4 % of
+// the sunlight; the other box stands beyond the square, where nothing is shadowed.
+TEST_F(RenderTest, SunShadowInsideAndOutsideTheShadowSquare) {
+    LookDown(30.0f);
+    const Vec diffuse = {0.7f, 0.5f, 0.9f};
+    const int ground = Surface(diffuse.x, diffuse.y, diffuse.z);
+    Place(plane_, ground, {0, 0, 0}, {40, 1, 40});
+    const int boxes = Surface(1, 1, 1);
+    const Box near = {{-5.0f, 3.0f, -2.0f}, {-3.0f, 3.5f, 1.0f}}, far = {{-13.5f, 3.0f, -1.0f}, {-12.0f, 3.5f, 1.0f}};
+    for (const Box &b : {near, far})
+        Place(cube_, boxes, Scale(Vec{b.lo.x + b.hi.x, b.lo.y + b.hi.y, b.lo.z + b.hi.z}, 0.5f), b.hi - b.lo);
+    const Vec sun = Scale(Vec{0.3f, -1.0f, 0.0f}, 1.0f / Length(Vec{0.3f, -1.0f, 0.0f}));
+    ASSERT_EQ(MVE_SetSunDirection(0.3f, -1.0f, 0.0f), 1);
+    MVE_SetSunColor(0xFFFFE0C0);
+    MVE_SetSunIntensity(0.8f);
+    MVE_SetAmbientColor(0xFF202020);
+    MVE_EnableShadows(1);
+    const Vec sunColor = {192 / 255.0f, 224 / 255.0f, 1.0f};
+    const float ambient = 32 / 255.0f, nl = -sun.y;
+    auto expected = [&](float visibility) {
+        const float k = nl * 0.8f * visibility;
+        return Vec{diffuse.x * (ambient + sunColor.x * k), diffuse.y * (ambient + sunColor.y * k),
+                   diffuse.z * (ambient + sunColor.z * k)};
+    };
+    // The square lies across the sun: its axes on the ground are z and x scaled by the sun's slope.
+    auto inSquare = [&](Vec p, float margin) {
+        return std::fabs(p.z) < 10.0f - margin && std::fabs(p.x * -sun.y) < 10.0f - margin;
+    };
+    auto outSquare = [&](Vec p, float margin) {
+        return std::fabs(p.z) > 10.0f + margin || std::fabs(p.x * -sun.y) > 10.0f + margin;
+    };
+
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    int dark = 0, lit = 0, outside = 0;
+    const Vec toSun = Scale(sun, -1.0f);
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            const Vec p = GroundAt(x, y);
+            if (near.Hit(Eye(), p - Eye()) || far.Hit(Eye(), p - Eye())) continue;
+            int inside = 0;
+            for (Vec o : {Vec{0, 0, 0}, Vec{0.15f, 0, 0}, Vec{-0.15f, 0, 0}, Vec{0, 0, 0.15f}, Vec{0, 0, -0.15f}}) {
+                const Vec q = {p.x + o.x, 0, p.z + o.z};
+                inside += (near.Hit(q, toSun) || far.Hit(q, toSun)) ? 1 : 0;
+            }
+            if (outSquare(p, 0.3f)) {
+                const Vec e = expected(1.0f);
+                EXPECT_PIXEL(rgba, x, y, e.x, e.y, e.z, 3);
+                if (inside == 5) ++outside;
+            } else if (inSquare(p, 0.3f) && (inside == 5 || inside == 0)) {
+                const Vec e = expected(inside == 5 ? 0.04f : 1.0f);
+                EXPECT_PIXEL(rgba, x, y, e.x, e.y, e.z, 3);
+                (inside == 5 ? dark : lit)++;
+            }
+        }
+    EXPECT_GT(dark, 15);
+    EXPECT_GT(lit, 1000);
+    EXPECT_GT(outside, 3);  // the far box does shadow these pixels' sunward ray, yet they stay lit
+
+    // With the sun off, ambient alone remains, shadow or not.
+    MVE_EnableSun(0);
+    MVE_RenderWorld(-1);
+    rgba = Pixels();
+    const Vec e = expected(0.0f);
+    for (int y = 0; y < height_; y += 7)
+        for (int x = 0; x < width_; x += 7) {
+            const Vec p = GroundAt(x, y);
+            if (near.Hit(Eye(), p - Eye()) || far.Hit(Eye(), p - Eye())) continue;
+            EXPECT_PIXEL(rgba, x, y, e.x, e.y, e.z, 2);
+        }
+}
+
+// Emission is added once, with and without the sun, and the glow adds the blurred emission on top.
+TEST_F(RenderTest, EmissionOnceAndGlow) {
+    LookDown(5.0f);
+    const Vec d = {0.5f, 0.3f, 0.2f};
+    const float emission = 0.4f, ambient = 16 / 255.0f;
+    Place(plane_, Surface(d.x, d.y, d.z, emission), {0, 0, 0}, {40, 1, 40});
+    MVE_SetAmbientColor(0xFF101010);
+    MVE_EnableSun(0);
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    for (int y = 5; y < height_; y += 10)
+        for (int x = 5; x < width_; x += 10)
+            EXPECT_PIXEL(rgba, x, y, d.x * (emission + ambient), d.y * (emission + ambient), d.z * (emission + ambient), 2);
+
+    MVE_EnableSun(1);  // straight down onto the plane: full sunlight plus the same emission
+    MVE_RenderWorld(-1);
+    rgba = Pixels();
+    EXPECT_PIXEL(rgba, 40, 30, d.x * (emission + ambient + 1), d.y * (emission + ambient + 1), d.z * (emission + ambient + 1), 2);
+
+    // Glow: diffuse x emission x 0.4 into an 8-bit target, blurred twice (the taps sum to 1, each
+    // blur triples), added over the scene.
+    MVE_EnableSun(0);
+    MVE_SetGlow(1);
+    MVE_RenderWorld(-1);
+    rgba = Pixels();
+    auto stored = [](float v) { return std::round(std::clamp(v, 0.0f, 1.0f) * 255.0f) / 255.0f; };
+    auto glow = [&](float c) { return stored(stored(stored(c * emission * 0.4f) * 3.0f) * 3.0f); };
+    auto scene = [&](float c) { return stored(c * (emission + ambient)); };
+    EXPECT_PIXEL(rgba, 40, 30, scene(d.x) + glow(d.x), scene(d.y) + glow(d.y), scene(d.z) + glow(d.z), 2);
+}
+
+// A wireframe material draws lines in the forward groups and fills in the G-Buffer group; an
+// invisible object is skipped but keeps its place in the lists.
+TEST_F(RenderTest, WireframeOnlyInForwardGroupsAndVisibility) {
+    LookDown(6.0f);
+    MVE_SetBackgroundColor(0xFF000000);
+    MVE_EnableSun(1);
+    const int flat = MVE_CreateMaterial(-1, 0, 3, "");  // "Draw Mesh", forward group 1: flat colour
+    MVE_MATERIAL *m = MVE_GetMaterial(flat);
+    ASSERT_NE(m, nullptr);
+    m->v4fColor = {1.0f, 0.0f, 0.0f, 1.0f};
+    const int box = Place(cube_, flat, {0, 0, 0}, {1.5f, 1.5f, 1.5f});
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 40, 30, 1.0f, 0.0f, 0.0f, 1);
+
+    m->iWireframe = 1;
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> lines = Pixels();
+    EXPECT_PIXEL(lines, 44, 28, 0.0f, 0.0f, 0.0f, 0);  // inside the faces, off every edge and diagonal
+    int red = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) red += At(lines, x, y)[0] > 200 ? 1 : 0;
+    EXPECT_GT(red, 60);   // the outlines and diagonals
+    EXPECT_LT(red, 250);  // far from the filled face (about 420 pixels)
+
+    // The same flag on a G-Buffer material: filled, lit by the sun.
+    const int lit = Surface(0.5f, 0.5f, 0.5f);
+    MVE_GetMaterial(lit)->iWireframe = 1;
+    MVE_SetObjectMaterial(box, lit);
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 40, 30, 0.5f, 0.5f, 0.5f, 2);
+
+    ASSERT_EQ(MVE_SetObjectVisible(box, 0), 1);
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 40, 30, 0.0f, 0.0f, 0.0f, 0);
+    MVE_SetObjectVisible(box, 1);
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 40, 30, 0.5f, 0.5f, 0.5f, 2);
+}
+
+// Debug lines: vertex order of the primitives, the line matrix, chunked drawing and a drawn line.
+TEST_F(RenderTest, DebugLinesOrderMatrixChunksAndPixels) {
+    MVE_LINE_STATE &l = MVE_Engine().Lines;
+    MVE_DrawBox(0, 0, 0, 1, 2, 3, 0xFF00FF00);
+    ASSERT_EQ(MVE_GetLineVertexCount(), 24);
+    const float expect[24][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 2, 0}, {1, 2, 0}, {0, 2, 0}, {0, 2, 0}, {0, 0, 0},
+                                 {0, 0, 3}, {1, 0, 3}, {1, 0, 3}, {1, 2, 3}, {1, 2, 3}, {0, 2, 3}, {0, 2, 3}, {0, 0, 3},
+                                 {0, 0, 0}, {0, 0, 3}, {1, 0, 0}, {1, 0, 3}, {1, 2, 0}, {1, 2, 3}, {0, 2, 0}, {0, 2, 3}};
+    for (int i = 0; i < 24; ++i) {
+        EXPECT_EQ(l.Vertex[i].v4fPosition.x, expect[i][0]) << i;
+        EXPECT_EQ(l.Vertex[i].v4fPosition.y, expect[i][1]) << i;
+        EXPECT_EQ(l.Vertex[i].v4fPosition.z, expect[i][2]) << i;
+        EXPECT_EQ(l.Vertex[i].v4fColor.y, 1.0f);
+    }
+    MVE_DrawAxisCross(1, 1, 1, 0.5f);
+    EXPECT_FLOAT_EQ(l.Vertex[24].v4fColor.x, 1.0f);
+    EXPECT_FLOAT_EQ(l.Vertex[24].v4fColor.w, 192 / 255.0f);
+    EXPECT_EQ(l.Vertex[26].v4fPosition.y, 0.5f);
+    MVE_DrawSphere(0, 0, 0, 2, 0xFFFFFFFF);
+    ASSERT_EQ(MVE_GetLineVertexCount(), 24 + 6 + 360);
+    for (int i = 30; i < 390; ++i) {
+        const v4f &p = l.Vertex[i].v4fPosition;
+        EXPECT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 2.0f, 1e-4f) << i;
+    }
+    m4f move = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 0, 0, 1}};
+    MVE_SetLineMatrix(&move);
+    MVE_DrawLine(0, 0, 0, 1, 0, 0, 0);
+    MVE_SetLineMatrix(nullptr);
+    MVE_DrawLine(0, 0, 0, 1, 0, 0, 0);
+    EXPECT_EQ(l.Vertex[390].v4fPosition.x, 5.0f);
+    EXPECT_EQ(l.Vertex[391].v4fPosition.x, 6.0f);
+    EXPECT_EQ(l.Vertex[392].v4fPosition.x, 0.0f);
+    EXPECT_EQ(l.Vertex[393].v4fPosition.x, 1.0f);
+    EXPECT_EQ(l.Vertex[393].v4fColor.w, 1.0f);  // alpha byte 0 reads as opaque
+
+    // 10000 vertices: one full chunk and 1808 more; the frame empties the array.
+    for (int i = MVE_GetLineVertexCount(); i < 10000; i += 2) MVE_DrawLine(0, 0, 0, 0, 1, 0, 0xFFFFFFFF);
+    ASSERT_EQ(MVE_GetLineVertexCount(), 10000);
+    MVE_RenderWorld(-1);
+    EXPECT_EQ(l.iChunks, 2);
+    EXPECT_EQ(MVE_GetLineVertexCount(), 0);
+    MVE_RenderWorld(-1);
+    EXPECT_EQ(l.iChunks, 2);  // nothing drawn: the count of the last pass stands
+    EXPECT_EQ(l.iLast, -1);
+
+    // A red line along x lands on pixel row 20 of a camera looking straight down.
+    LookDown(30.0f);
+    const float z = -30.0f * (1.0f - 41.0f / 60.0f) * std::tan(22.5f * kPi / 180.0f);
+    MVE_DrawLine(-100, 0, z, 100, 0, z, 0xFF0000FF);
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    EXPECT_PIXEL(rgba, 40, 20, 1.0f, 0.0f, 0.0f, 1);
+    EXPECT_PIXEL(rgba, 40, 10, 0.0f, 0.0f, 0.0f, 0);
+}
+
+// Frames drawn while the physics thread runs and a collision callback frees objects: the frame
+// works from its own copy, so nothing it draws can be freed under it.
+std::atomic<int> g_freed{0};
+int FreeOther(int, int other) {
+    if (MVE_IsObject(other) && g_freed < 40) {
+        MVE_FreeObject(other);
+        ++g_freed;
+    }
+    return 0;
+}
+
+TEST_F(RenderTest, FramesBesideThePhysicsThreadWhileCallbacksFreeObjects) {
+    LookDown(20.0f);
+    MVE_SetGravity(0, -9.81f, 0);
+    const int ground = Surface(0.5f, 0.5f, 0.5f);
+    const int floor = Place(cube_, ground, {0, -0.5f, 0}, {30, 1, 30});
+    MVE_SetObjectBody(floor, MVE_SHAPE_BOX, 1.0f);
+    MVE_SetObjectMass(floor, 0.0f);
+    MVE_SetObjectCallback(floor, FreeOther);
+    const int sphere = MVE_CreateSphereMesh(-1, 0.5f, 8, 4, "");
+    MVE_FinishMesh(sphere);
+    g_freed = 0;
+    for (int i = 0; i < 60; ++i) {
+        const int ball = Place(sphere, ground, {float(i % 8) - 4.0f, 0.6f + 0.02f * float(i), float(i / 8) - 4.0f}, {1, 1, 1});
+        MVE_SetObjectBody(ball, MVE_SHAPE_SPHERE, 1.0f);
+        MVE_SetObjectMass(ball, 1.0f);
+    }
+    const int lamp = MVE_CreateLight(-1, 0, 5, 0, 1);
+    MVE_SetLightRange(lamp, 30);
+    MVE_SetLightShadow(lamp, 1, 0);
+    for (int frame = 0; frame < 30 && g_freed < 40; ++frame) MVE_RenderWorld(-1);
+    EXPECT_GT(g_freed.load(), 0);
+    EXPECT_EQ(MVE_GetObjectCount(0), 61 - g_freed.load());
+    MVE_RenderWorld(-1);
+}
+
+// The golden image is wide like the demonstration's window.
+class RenderGoldenTest : public RenderTest {
+  protected:
+    RenderGoldenTest() {
+        width_ = 160;
+        height_ = 90;
+    }
+};
+
+// A small scene like the demonstration's, against a stored image. Regenerate on purpose only:
+// MVE_UPDATE_GOLDEN=1 writes the file instead of comparing.
+TEST_F(RenderGoldenTest, DemonstrationLikeScene) {
+    const std::filesystem::path golden = std::filesystem::path(MVE_TEST_GOLDEN) / "demo-scene.png";
+    MVE_SetBackgroundColor(0xFF808080);
+    MVE_EnableSun(0);
+    MVE_SetAmbientColor(0xFF101010);
+    MVE_EnableShadows(1);
+    MVE_SetGlow(1);
+    MVE_SetFarPlane(200);
+    MVE_SetFieldOfView(60);
+    MVE_MoveCamera(0, 4, 16, 0);
+    const int block = Surface(0.55f, 0.5f, 0.45f);
+    const int ball = Surface(0.9f, 0.35f, 0.2f, 0.3f);
+    Place(cube_, block, {0, 8, -4}, {4, 1.5f, 2.5f});
+    const int sphere = MVE_CreateSphereMesh(-1, 1.0f, 36, 18, "");
+    MVE_FinishMesh(sphere);
+    for (int i = -5; i <= 5; ++i) Place(sphere, ball, {float(i) * 1.1f, 10.0f - 0.05f * float(i * i), -4}, {0.5f, 0.5f, 0.5f});
+    Place(plane_, block, {0, 0, -4}, {40, 1, 40});
+    Place(cube_, ball, {2.5f, 0.75f, 2.0f}, {1.0f, 1.5f, 2.0f});  // below the light: its shadow falls towards the camera's left
+    const int lamp = MVE_CreateLight(27, 0, 5, 0, 1);
+    MVE_SetLightColor(lamp, 0xFFFFFFFF);
+    MVE_SetLightShadow(lamp, 1, 0);
+    MVE_SetLightIntensity(lamp, 0.8f);
+    MVE_SetLightRange(lamp, 100);
+    MVE_MoveLight(lamp, 5, 5, 5, 0);
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    if (const char *update = std::getenv("MVE_UPDATE_GOLDEN"); update && *update == '1') {
+        std::filesystem::create_directories(golden.parent_path());
+        std::string error;
+        ASSERT_EQ(MVE_PlatformWritePNG(golden.c_str(), rgba.data(), width_, height_, 4, error), 1) << error;
+        GTEST_SKIP() << "golden image written to " << golden;
+    }
+    MVE_IMAGE image;
+    std::string error;
+    ASSERT_EQ(MVE_PlatformLoadImage(golden.c_str(), image, error), 1) << error;
+    ASSERT_EQ(image.iWidth, width_);
+    ASSERT_EQ(image.iHeight, height_);
+    ASSERT_EQ(image.iBytesPerPixel, 4);
+    int off = 0;
+    double sum = 0;
+    for (size_t i = 0; i < rgba.size(); ++i) {
+        if (i % 4 == 3) continue;
+        const int diff = std::abs(int(rgba[i]) - int(image.pPixels[i]));
+        sum += diff;
+        off += diff > 8 ? 1 : 0;
+    }
+    EXPECT_LE(off, int(rgba.size() / 4 / 200)) << "pixels differ by more than 8 levels";
+    EXPECT_LT(sum / double(rgba.size() / 4 * 3), 1.0);
+}
+
+}  // namespace
+}  // namespace mvetest

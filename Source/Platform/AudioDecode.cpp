@@ -157,12 +157,13 @@ int MVE_AudioDecodeAll(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip, 
     const int frameBytes = 2 * channels;
     // The declared length only sizes the first allocation; the data decides how much there is.
     int64_t declared = ov_pcm_total(&vf, -1);
-    int64_t capacity = std::clamp<int64_t>(declared > 0 ? declared : 0, 4096, int64_t(1) << 24) * channels;
+    // Room for the declared length plus some frames, so an honest file never reallocates.
+    int64_t capacity = (std::clamp<int64_t>(declared > 0 ? declared : 0, 0, int64_t(1) << 24) + 8192) * channels;
     clip.Samples.resize(static_cast<size_t>(capacity));
     int64_t used = 0;  // samples
     int section = 0;
     for (;;) {
-        if (capacity - used < 4096 * channels) {
+        if (capacity - used < 1024 * channels) {
             if (capacity >= kMaxSamples) {
                 ov_clear(&vf);
                 clip = MVE_AUDIO_CLIP_DATA();
@@ -197,7 +198,7 @@ int MVE_AudioDecodeAll(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip, 
         return 0;
     }
     clip.Samples.resize(static_cast<size_t>(used));
-    clip.Samples.shrink_to_fit();
+    if (clip.Samples.capacity() - clip.Samples.size() > clip.Samples.size() / 8) clip.Samples.shrink_to_fit();
     clip.iFrames = used / channels;
     MVE_AudioReorder(clip.Samples.data(), clip.iFrames, channels);
     return 1;

@@ -280,6 +280,104 @@ int   MVE_JoystickButtonReleased(int joystick, int button); /* state bit 8 */
 float MVE_GetJoystickPOV(int joystick);                  /* hat degrees: 0 centred, 360 ahead, 90 right, 180 back, 270 left */
 const char *MVE_GetJoystickName(int joystick);           /* device name, "" when none */
 
+/* ---------------------------------------------------------------- Textures (loaders return a handle, 0 and a red row on failure; PNG or JPEG by content)
+ * filter: 0x2600 GL_NEAREST or 0x2601 GL_LINEAR; MVE_IGNORE (or any other value) = the engine default.
+ * mipmaps: highest mipmap level, 0 none; with mipmaps the filter is trilinear whatever is asked. */
+
+int   MVE_LoadTextureFile(int id, const char *file, int filter, int mipmaps, const char *name); /* empty name = file part of the path */
+int   MVE_CatchTexture(int id, const void *data, int64_t size, int filter, const char *name); /* image in memory, stored as RGBA; no mipmaps */
+int   MVE_LoadCubeMapTexture(int id, const char *folder, const char *px, const char *nx, const char *py, const char *ny, const char *pz, const char *nz, int filter, int mipmaps, const char *name); /* six square faces of one size; empty name = first face's file */
+int   MVE_CatchCubeMapTexture(int id, const void *const faces[6], const int64_t sizes[6], int filter, int mipmaps, const char *name); /* faces +X, -X, +Y, -Y, +Z, -Z in memory */
+int   MVE_CreateTextureArray(int id, int width, int height, int layers, int filter, int reserved, const char *name); /* empty 2D array texture */
+int   MVE_AddTextureToTextureArray(int texture, const char *file, int layer); /* image of the array's size into a layer; 1 done, 0 refused */
+int   MVE_SetTextureFilter(int filter);                  /* engine default filter (GL_NEAREST or GL_LINEAR); returns 0 */
+
+/* ---------------------------------------------------------------- Materials (creators return a handle, 0 on failure) */
+
+int   MVE_CreateMaterial(int id, int texture, int program, const char *name); /* built-in program number; texture -1 = the three default textures, else slot 0 */
+int   MVE_CopyMaterial(int id, int source, const char *name); /* every field of the source; 0 and a red row without it */
+
+/* ---------------------------------------------------------------- Camera (a node: its matrix places the eye; mode bits as for objects)
+ * The demonstration's turns: mode 5 (relative, bit 4) turns about the world axes (heading), mode 3
+ * (relative, own frame) about the camera's own axes (tilt). */
+
+int   MVE_MoveCamera(float x, float y, float z, int mode);  /* sets or moves the eye; bits 2 or 4 with bit 1 move along the camera's own axes */
+int   MVE_RotateCamera(float x, float y, float z, int mode); /* degrees; 0 sets the orientation, 1 or 5 turns about world axes, 3 about its own */
+v4f  *MVE_GetCameraPosition(v4f *out, int reserved);      /* eye position, w 1; out null: a per-thread vector kept until the next call */
+v4f  *MVE_GetCameraRay(int x, int y);                     /* unit world direction (w 0) through a screen pixel (top-left origin); MVE_IGNORE = centre; per-thread vector */
+int   MVE_SetFieldOfView(float degrees);                  /* vertical, 0..180 exclusive (default 45); 0 and a red row otherwise */
+int   MVE_SetNearPlane(float distance);                   /* default 0.1; must lie between 0 and the far plane */
+int   MVE_SetFarPlane(float distance);                    /* default 128; must lie beyond the near plane */
+int   MVE_SetAspectRatio(float aspect);                   /* width / height of the projection (default: the screen's) */
+void  MVE_SetCameraProjection(int perspective);           /* 1 perspective (default), 0 orthographic (100 units across the height) */
+
+/* ---------------------------------------------------------------- Lights (point and spot lights are nodes of kind 3; unknown IDs: red row, 0) */
+
+#define MVE_LIGHT_TYPE_POINT 1
+#define MVE_LIGHT_TYPE_SPOT  2
+int   MVE_CreateLight(int id, float x, float y, float z, int type); /* white, intensity 1, range 10, no shadow; handle, 0 on failure */
+int   MVE_MoveLight(int id, float x, float y, float z, int mode);   /* mode bits as for objects */
+int   MVE_SetLightColor(int id, uint32_t color);          /* 0xAABBGGRR */
+int   MVE_SetLightIntensity(int id, float intensity);
+int   MVE_SetLightRange(int id, float range);             /* lit sphere radius; light fades linearly to nothing at 0.982 x range */
+int   MVE_SetLightShadow(int id, int shadow, int isStatic); /* casts shadows (cube redrawn every frame); static: drawn once and kept until the light moves */
+int   MVE_SetLightDirection(int id, float x, float y, float z); /* spot axis in the world (default straight down) */
+int   MVE_SetLightConeAngle(int id, float degrees);       /* spot half angle (default 45): light fades to nothing at the edge */
+int   MVE_EnableLight(int id, int enabled);               /* a disabled light draws nothing */
+
+/* ---------------------------------------------------------------- Sun, ambient, background, sky, shadows, glow (setters only store) */
+
+void  MVE_EnableSun(int enabled);                         /* the directional light (default on) */
+int   MVE_SetSunDirection(float x, float y, float z);     /* direction the sunlight travels (default (0, -1, 0)); 0 for a zero vector */
+void  MVE_SetSunColor(uint32_t color);                    /* default white */
+void  MVE_SetSunIntensity(float intensity);               /* default 1.0 */
+void  MVE_SetAmbientColor(uint32_t color);                /* added to every lit surface as ambient x diffuse (default black) */
+void  MVE_SetShadowCenter(float x, float y, float z);     /* the sun's 20 x 20 shadow square follows this point */
+void  MVE_EnableShadows(int enabled);                     /* sun shadows (default off); point lights cast by their own flag */
+void  MVE_SetBackgroundColor(uint32_t color);             /* shows where nothing was drawn (default opaque black) */
+int   MVE_SetSky(int texture, uint32_t color);            /* cube map drawn behind everything, tinted by color (white = as is); texture 0 = no sky (default) */
+void  MVE_SetGlow(int enabled);                           /* glow of emitting surfaces (default on) */
+int   MVE_GetGlow(void);
+void  MVE_SetGlowSpread(float spread);                    /* blur reach in pixels (default 2.5) */
+float MVE_GetGlowSpread(void);
+int   MVE_SetMaterialEmission(int material, float emission); /* light a surface gives off itself (0..1, default 0; "Normal Mapping" materials) */
+
+/* ---------------------------------------------------------------- Frame rendering */
+
+#define MVE_RENDER_PASS_SUN_SHADOW    0                   /* passes of MVE_GetRenderPassTime */
+#define MVE_RENDER_PASS_GBUFFER       1
+#define MVE_RENDER_PASS_SUN_LIGHT     2                   /* sky, sun and ambient */
+#define MVE_RENDER_PASS_POINT_SHADOW  3
+#define MVE_RENDER_PASS_LIGHT_VOLUMES 4                   /* point and spot lights */
+#define MVE_RENDER_PASS_FORWARD       5                   /* forward group 1 and the debug lines */
+#define MVE_RENDER_PASS_DEPTH         6
+#define MVE_RENDER_PASS_GLOW          7
+#define MVE_RENDER_PASS_COPY          8
+#define MVE_RENDER_PASS_COMPOSITE     9                   /* forward effects and the glow on top */
+void  MVE_RenderWorld(int framebuffer);                   /* the frame through the camera; -1 = the screen, else a GL framebuffer name */
+int   MVE_SetObjectVisible(int id, int visible);          /* 0 skips the object in every pass (it stays in its draw list) */
+void  MVE_SetRenderProfiling(int enabled);                /* 1: every pass waits for the GL and is timed (slower) */
+float MVE_GetRenderPassTime(int pass);                    /* seconds of a pass in the last profiled frame */
+
+/* ---------------------------------------------------------------- Debug lines (world space, drawn once by the next frame; colours 0xAABBGGRR) */
+
+void  MVE_DrawLine(float x1, float y1, float z1, float x2, float y2, float z2, uint32_t color);
+void  MVE_DrawLineV(const v4f *from, const v4f *to, uint32_t color);
+void  MVE_DrawTriangle(float x1, float y1, float z1, float x2, float y2, float z2, float x3, float y3, float z3, uint32_t color); /* edges 1-2, 2-3, 3-1 */
+void  MVE_DrawTriangleV(const v4f *p1, const v4f *p2, const v4f *p3, uint32_t color);
+void  MVE_DrawTriangleColors(const v4f *p1, const v4f *p2, const v4f *p3, uint32_t color1, uint32_t color2, uint32_t color3); /* each corner its colour */
+void  MVE_DrawCross(float x, float y, float z, float size, uint32_t color); /* segments along x, y, z through the centre */
+void  MVE_DrawCrossV(const v4f *centre, float size, uint32_t color);
+void  MVE_DrawAxisCross(float x, float y, float z, float size);   /* x red, y green, z blue */
+void  MVE_DrawAxisCrossV(const v4f *centre, float size);
+void  MVE_DrawBox(float x1, float y1, float z1, float x2, float y2, float z2, uint32_t color); /* the 12 edges of an axis-aligned box */
+void  MVE_DrawBoxV(const v4f *corner1, const v4f *corner2, uint32_t color);
+void  MVE_DrawSphere(float x, float y, float z, float radius, uint32_t color); /* 15 circles of 12 segments */
+void  MVE_SetLineMatrix(const m4f *matrix);               /* later primitives are placed by the matrix; null ends it */
+void  MVE_SetLineWidth(float width);                      /* pixels (default 1) */
+int   MVE_GetLineVertexCount(void);                       /* vertices waiting for the next frame */
+void  MVE_DrawBodies(int enabled);                        /* 1: this frame shows every collision body (cyan), joint (yellow) and the physics bounds (red) */
+
 /* ---------------------------------------------------------------- Definition files (".mvd": textures, materials, sounds) */
 
 #define MVE_DEFINITION_TEXTURE  1                       /* section mask bits of MVE_ParseDefinitionFiles */

@@ -33,6 +33,8 @@ struct MVE_ENGINE {
     MVE_REGISTRIES Registries;
     MVE_DEFINITION_STATE Definition;
     MVE_PHYSICS_STATE Physics;
+    MVE_TEXTURE_STATE TextureState;            // what the driver offers textures
+    MVE_BUILTIN_RESOURCES Builtin;             // handles of the resources built at start-up
     MVE_SOUND_STATE Sound;                     // master gain, output device
     MVE_RANDOM_STATE Random;                   // the engine's one random source
     int iCloseRequest = 0;                     // set when the user asks to close a window

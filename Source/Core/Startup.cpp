@@ -9,6 +9,5 @@ void MVE_StartupGBuffer() {}
 void MVE_StartupSpriteShader() {}
 void MVE_StartupShadowAndLines() {}
 void MVE_StartupGUI() {}
-void MVE_StartupBuiltinResources() {}
 
 void MVE_ShutdownShaderBuffers() {}

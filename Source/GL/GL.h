@@ -80,6 +80,7 @@ typedef void(APIENTRYP MVE_PFNGLSHADEMODELPROC)(GLenum mode);
     X(PFNGLISRENDERBUFFERPROC, glIsRenderbuffer) X(PFNGLISPROGRAMPROC, glIsProgram)                 \
     X(PFNGLTEXSUBIMAGE2DPROC, glTexSubImage2D) X(PFNGLTEXPARAMETERFVPROC, glTexParameterfv)         \
     X(PFNGLPIXELSTOREFPROC, glPixelStoref) X(PFNGLGETTEXLEVELPARAMETERIVPROC, glGetTexLevelParameteriv) \
+    X(PFNGLGETTEXPARAMETERIVPROC, glGetTexParameteriv)                                              \
     X(PFNGLFRAMEBUFFERTEXTUREPROC, glFramebufferTexture)                                            \
     X(PFNGLFRAMEBUFFERTEXTURELAYERPROC, glFramebufferTextureLayer)                                  \
     X(PFNGLBLITFRAMEBUFFERPROC, glBlitFramebuffer)                                                  \

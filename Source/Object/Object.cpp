@@ -12,9 +12,12 @@ namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 std::recursive_mutex &PhysicsLock() { return MVE_Engine().Physics.Lock; }
 
-// The default object material is made by the start-up with the built-in materials; until then
-// objects draw without one.
-MVE_MATERIAL *DefaultMaterial() { return nullptr; }
+// The default object material is made by the start-up with the built-in materials; before that
+// (and once it is freed) objects draw without one.
+MVE_MATERIAL *DefaultMaterial() {
+    const int handle = MVE_Engine().Builtin.iObjectMaterial;
+    return handle ? MVE_GetMaterial(handle) : nullptr;
+}
 
 // A body derived for one object belongs to it: it goes when the object gets another body or goes.
 void DropOwnBody(MVE_OBJECT *object) {

@@ -60,6 +60,34 @@ int MVE_PlatformWritePNG(const char *file, const uint8_t *pixels, int width, int
 // 1 when the image libraries linked at run time match the ones the engine was built against.
 int MVE_PlatformCheckImageCodecs(std::string &error);
 
+// Decoded images (Platform/Image.cpp, libpng and libjpeg). Whatever the file holds (palette, grey,
+// 1 to 16 bits, interlaced, transparency chunk, CMYK), pixels come out as 8-bit RGB or RGBA.
+enum : int {
+    MVE_PIXELS_RGB = 1, MVE_PIXELS_BGR = 2,      // 3 bytes per pixel
+    MVE_PIXELS_RGBA = 3, MVE_PIXELS_BGRA = 4,    // 4 bytes per pixel
+    MVE_IMAGE_MAX_SIDE = 16384,                  // larger images are refused before any allocation
+};
+inline constexpr uint64_t MVE_IMAGE_MAX_PIXELS = 1ull << 26;  // 64 Mpixel (256 MB as RGBA)
+struct MVE_IMAGE {
+    int iWidth = 0, iHeight = 0;
+    int iFormat = 0;                // MVE_PIXELS_*
+    int iBytesPerPixel = 0;         // 3 or 4
+    int iBottomUp = 0;              // 1 when the first row in memory is the image's bottom row
+    uint8_t *pPixels = nullptr;     // owned; rows packed without padding
+    MVE_IMAGE() = default;
+    MVE_IMAGE(const MVE_IMAGE &) = delete;
+    MVE_IMAGE &operator=(const MVE_IMAGE &) = delete;
+    MVE_IMAGE(MVE_IMAGE &&other) noexcept;
+    MVE_IMAGE &operator=(MVE_IMAGE &&other) noexcept;
+    ~MVE_IMAGE();
+};
+// Decodes a PNG or JPEG (told apart by their signatures, not by the file name). Returns 1 with the
+// image filled, or 0 with an empty image and the reason in `error`: a missing, corrupt, truncated,
+// oversized or unsupported file never gives a partial image.
+int MVE_PlatformLoadImage(const char *file, MVE_IMAGE &image, std::string &error);
+int MVE_PlatformCatchImage(const void *data, size_t size, MVE_IMAGE &image, std::string &error);
+void MVE_PlatformFreeImage(MVE_IMAGE &image);
+
 // Monotonic clock.
 uint64_t MVE_PlatformCounter(void);           // high-resolution counter
 uint64_t MVE_PlatformCounterFrequency(void);  // counts per second

@@ -15,7 +15,7 @@ void MVE_RegistryReport(const MVE_REGISTRY_KIND &kind, const char *message, uint
 
 MVE_REGISTRIES::MVE_REGISTRIES()
     : Shaders(MVE_DOUBLE(Shader), nullptr),
-      Textures(MVE_DOUBLE(Texture), nullptr),
+      Textures(MVE_DOUBLE(Texture), MVE_ReleaseTexture),
       Materials(MVE_DOUBLE(Material), MVE_ReleaseMaterial),
       Meshes(MVE_DOUBLE(Mesh), MVE_ReleaseMesh),
       Bodies(MVE_DOUBLE(Body), MVE_ReleaseBody),

@@ -1,12 +1,53 @@
-// Textures: the registry record. Loaders come with the texture work; for now the record holds its GL name.
+// Textures: GL texture objects in the texture registry, made from image files, definition sections,
+// images in memory, six cube faces or layer by layer into an array. Main thread only (GL).
+// A loader decodes before it registers: a broken image never costs an existing entry its place.
 #pragma once
 #include "MVE.h"
+#include <cstdint>
 #include <string>
+
+struct MVE_DEFINITION_NODE;
+struct MVE_IMAGE;
 
 struct MVE_TEXTURE {
     int iID = 0;
     std::string sName;
-    unsigned int uTexture = 0;    // GL texture name, 0 when none
-    int iTarget = 0;              // GL target
-    int iWidth = 0, iHeight = 0;
+    int iTarget = 0;                  // GL_TEXTURE_2D, GL_TEXTURE_CUBE_MAP or GL_TEXTURE_2D_ARRAY
+    unsigned int iTexture = 0;        // GL texture name, 0 when none
+    int iMipmaps = 0;                 // highest mipmap level requested, 0 none
+    int iWidth = 0, iHeight = 0;      // of the first face for cube maps
+    int iLayers = 0;                  // array textures only
+    int iClipX = 0, iClipY = 0, iClipWidth = 0, iClipHeight = 0;
 };
+
+// Engine-wide texture state (MVE_ENGINE::TextureState).
+struct MVE_TEXTURE_STATE {
+    int iAnisotropy = -1;             // driver offers anisotropic filtering: -1 not asked yet, 0 no, 1 yes
+};
+
+// Handles of the resources MVE_Init builds from images inside the program (MVE_ENGINE::Builtin).
+struct MVE_BUILTIN_RESOURCES {
+    int iLogoTexture = 0, iLogoMaterial = 0, iLogoSprite = 0;
+    int iDefaultTexture[3] = {0, 0, 0};   // colour (RGB), normal and height (RGBA), specular (RGB)
+    int iDefaultCubeMap = 0;               // sky; every material's reflection map
+    int iObjectMaterial = 0, iParticleMaterial = 0;
+};
+
+// Rows of the texture loaders (tests refer to them).
+inline constexpr const char *MVE_FAIL_IMAGE_NOT_FOUND = "Fail: Image not found!";
+inline constexpr const char *MVE_FAIL_TEXTURE_NODE = "FAIL: Texture Node not found!";
+inline constexpr const char *MVE_FAIL_TEXTURE_NOT_FOUND = "Fail: Texture not found!";
+inline constexpr const char *MVE_FAIL_NO_SCREEN_TEXTURE = "Fail: Textures need an open screen!";
+
+// Section loader of definition files (also the dispatch hook): the handle, 0 on failure.
+int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *name);
+
+// Registry release hook: deletes the GL texture; materials that used it let go of it.
+void MVE_ReleaseTexture(MVE_TEXTURE *texture);
+
+// Uploads a decoded image to the bound texture: to a cube face target, or to GL_TEXTURE_2D
+// (face 0, layer MVE_IGNORE), or into layer `layer` of the bound GL_TEXTURE_2D_ARRAY (face 0).
+void MVE_UploadImage(const MVE_IMAGE &image, unsigned int face, int layer);
+
+// 1 while GL entry points are loaded (a screen is open).
+int MVE_TexturesReady(void);

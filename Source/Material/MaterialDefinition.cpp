@@ -1,0 +1,116 @@
+// Material sections of definition files: every key, the shader and blend-factor word tables, and
+// the loaders the definition walk reaches through its hooks. Main thread only.
+#include "Core/Engine.h"
+#include "Definition/Definition.h"
+#include "Log/Log.h"
+#include "Material/Material.h"
+#include "Shader/Shader.h"
+#include "Texture/Texture.h"
+
+namespace {
+
+const char *const kProcedure = "MVE_LoadMaterialDefinition";
+
+struct Word {
+    const char *sWord;
+    int iValue;
+};
+
+const Word kShaderWords[] = {
+    {"NONE", 1},         {"DRAWING", 3},         {"TEXTURED", 4},          {"NORMALMAP", 5},
+    {"REFLECTIONNORMAL", 6}, {"NORMALMAPSILHOUETTE", 7}, {"SPECULARNORMALMAP", 8}, {"GRASS", 10},
+    {"PARALLAX", 11},    {"SPECULARPARALLAX", 12}, {"WATER", 13},          {"REFRACTION", 14},
+    {"MASKREFRACTION", 15}, {"PARTICLE", 19},    {"SOFTPARTICLE", 20},     {"SPRITE", 24},
+};
+
+const Word kBlendWords[] = {
+    {"ZERO", 0},          {"ONE", 1},
+    {"SRC_COLOR", 0x300}, {"ONE_MINUS_SRC_COLOR", 0x301},
+    {"SRC_ALPHA", 0x302}, {"ONE_MINUS_SRC_ALPHA", 0x303},
+    {"DST_ALPHA", 0x304}, {"ONE_MINUS_DST_ALPHA", 0x305},
+    {"DST_COLOR", 0x306}, {"ONE_MINUS_DST_COLOR", 0x307},
+    {"SRC_ALPHA_SATURATE", 0x308},
+};
+
+template <size_t N> int Lookup(const Word (&table)[N], const std::string &word, int missing) {
+    for (const Word &w : table)
+        if (word == w.sWord) return w.iValue;
+    return missing;
+}
+
+MVE_DEFINITION_NODE *Key(MVE_DEFINITION_NODE *section, const std::string &key) {
+    return MVE_FindDefinitionNode(section, ("\\" + key).c_str(), "", 0);
+}
+
+}  // namespace
+
+int MVE_MaterialShaderWord(const std::string &word) { return Lookup(kShaderWords, word, 1); }
+int MVE_MaterialBlendWord(const std::string &word) { return Lookup(kBlendWords, word, -1); }
+
+int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
+    MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Material", name ? name : "", 0);
+    if (!section) {
+        MVE_LogHeading("Material: " + std::string(name ? name : ""), __LINE__, __FILE__, kProcedure);
+        MVE_LogFail(MVE_FAIL_MATERIAL_NODE, kProcedure);
+        return 0;
+    }
+    const std::string label = section->sValue;
+    MVE_LogHeading("Material: " + label, __LINE__, __FILE__, kProcedure);
+    int handle = 0;
+    MVE_MATERIAL *material = MVE_CreateMaterialListEntry(&id, label.c_str(), &handle);
+    if (!material) return 0;
+    // A colour list with fewer than three items and a blend word that is not in the table leave
+    // what the record held, and a definition's record starts from zero.
+    material->v4fColor = material->v4fShineColor = v4f{0, 0, 0, 0};
+    material->iBlendSource = material->iBlendDestination = 0;
+
+    MVE_ReadDefinitionColor(Key(section, "Color"), &material->v4fColor, 0xFFFFFFFFu);
+    MVE_SetMaterialProgram(material, MVE_MaterialShaderWord(MVE_ReadDefinitionString(Key(section, "Shader"), "NONE")));
+
+    for (int k = 0; k < 4; k++) {
+        const std::string key = "Texture[" + std::to_string(k) + "]";
+        MVE_DEFINITION_NODE *slot = Key(section, key);
+        if (!slot) continue;
+        if (!slot->sValue.empty()) {
+            material->Texture[k] = MVE_Engine().Registries.Textures.GetByName(slot->sValue);
+            if (!material->Texture[k]) MVE_LogFail(key + " not found: " + slot->sValue, kProcedure);
+        } else {
+            // An empty value opens a block: a texture defined in place.
+            material->Texture[k] = MVE_GetTexture(MVE_LoadTextureDefinition(MVE_ID_AUTO, slot, ""));
+        }
+    }
+
+    if (MVE_DEFINITION_NODE *blend = Key(section, "BlendingMode")) {
+        const int source = MVE_MaterialBlendWord(MVE_ReadDefinitionString(MVE_GetDefinitionNode(blend, 0), "SRC_ALPHA"));
+        const int destination = MVE_MaterialBlendWord(MVE_ReadDefinitionString(MVE_GetDefinitionNode(blend, 1), "SRC_ALPHA"));
+        if (source >= 0) material->iBlendSource = source;
+        if (destination >= 0) material->iBlendDestination = destination;
+    } else {
+        material->iBlendSource = 0x0302;       // GL_SRC_ALPHA
+        material->iBlendDestination = 0x0303;  // GL_ONE_MINUS_SRC_ALPHA
+    }
+
+    material->fShine = MVE_ReadDefinitionFloat(Key(section, "Shine"), 1.0f);
+    MVE_ReadDefinitionColor(Key(section, "ShineColor"), &material->v4fShineColor, 0xFFFFFFFFu);
+    if (material->iProgram == MVE_PROGRAM_SOFT_PARTICLE)
+        material->fHardness = MVE_ReadDefinitionFloat(Key(section, "Blend"), 300.0f);
+    else
+        material->fHardness = MVE_ReadDefinitionFloat(Key(section, "Hardness"), 1.0f);
+    material->ReflectionMap = MVE_BuiltinTexture(MVE_Engine().Builtin.iDefaultCubeMap);
+    material->fReflection = MVE_ReadDefinitionFloat(Key(section, "Reflection"), 0.0f);
+    material->fRefraction = MVE_ReadDefinitionFloat(Key(section, "Refraction"), 5.0f) * 0.01f;
+    material->fSurfaceScattering = MVE_ReadDefinitionFloat(Key(section, "SurfaceScattering"), 0.0f);
+    material->iDepthMask = MVE_ReadDefinitionInteger(Key(section, "DepthMask"), 1);
+    material->iBackFaceCulling = MVE_ReadDefinitionInteger(Key(section, "BackFaceCulling"), 1);
+    material->iWireframe = MVE_ReadDefinitionInteger(Key(section, "Wireframe"), 0);
+
+    MVE_LogOK(kProcedure);
+    MVE_EnterMaterialForDrawing(material);
+    return handle;
+}
+
+void MVE_SetResourceLoaders(void) {
+    MVE_DEFINITION_STATE &d = MVE_Engine().Definition;
+    d.pLoadTexture = MVE_LoadTextureDefinition;
+    d.pLoadMaterial = MVE_LoadMaterialDefinition;
+}

@@ -1,0 +1,324 @@
+// Texture loaders over the platform image decoder: image files, images in memory, cube maps and
+// array textures, with one sampling set-up and one upload step. Main thread only (GL).
+// Every loader decodes all of its images before it touches the registry or GL.
+#include "Texture/Texture.h"
+#include "Core/Engine.h"
+#include "Definition/Definition.h"
+#include "Log/Log.h"
+#include "Material/Material.h"
+#include "Platform/Platform.h"
+#include "Texture/TexturePrivate.h"
+#include <cstring>
+#include <vector>
+
+int MVE_TexturesReady(void) { return MVE_Engine().GL.iLoaded != 0; }
+
+namespace mve_texture {
+
+std::string FilePart(const std::string &path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string JoinPath(const char *folder, const char *file) {
+    std::string f = folder ? folder : "", name = file ? file : "";
+    if (!f.empty() && f.back() != '/' && f.back() != '\\') f += '/';
+    return MVE_NativePath(f + name);
+}
+
+// Only the two plain filters make sense without mipmaps: any other value would leave the texture
+// incomplete (it samples black), so it falls back to the engine default like MVE_IGNORE.
+unsigned int ResolveFilter(int filter) {
+    if (filter == GL_NEAREST || filter == GL_LINEAR) return static_cast<unsigned int>(filter);
+    return MVE_Engine().Defaults.uTextureFilter;
+}
+
+bool Anisotropy() {
+    int &known = MVE_Engine().TextureState.iAnisotropy;
+    if (known < 0) {
+        const MVE_GL_TABLE &gl = MVE_gl();
+        GLint count = 0;
+        gl.glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+        known = 0;
+        for (GLint i = 0; i < count && !known; i++) {
+            const char *name = reinterpret_cast<const char *>(gl.glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+            if (name && (!std::strcmp(name, "GL_EXT_texture_filter_anisotropic") ||
+                         !std::strcmp(name, "GL_ARB_texture_filter_anisotropic")))
+                known = 1;
+        }
+    }
+    return known == 1;
+}
+
+void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int magFilter, int mipmaps, bool anisotropy) {
+    const MVE_GL_TABLE &gl = MVE_gl();
+    const GLenum target = static_cast<GLenum>(texture->iTarget);
+    gl.glGenTextures(1, &texture->iTexture);
+    gl.glBindTexture(target, texture->iTexture);
+    if (mipmaps > 0) {
+        gl.glTexParameteri(target, GL_TEXTURE_BASE_LEVEL, 0);
+        gl.glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, mipmaps);
+        minFilter = GL_LINEAR_MIPMAP_LINEAR;
+        magFilter = GL_LINEAR;
+    } else {
+        // GL's own default of 1000 levels would leave a texture without mipmaps incomplete.
+        gl.glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, 0);
+    }
+    gl.glTexParameteri(target, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
+    gl.glTexParameteri(target, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(magFilter));
+    const GLint wrap = target == GL_TEXTURE_CUBE_MAP ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+    gl.glTexParameteri(target, GL_TEXTURE_WRAP_S, wrap);
+    gl.glTexParameteri(target, GL_TEXTURE_WRAP_T, wrap);
+    if (target == GL_TEXTURE_CUBE_MAP) gl.glTexParameteri(target, GL_TEXTURE_WRAP_R, wrap);
+    if (anisotropy && Anisotropy()) {
+        GLfloat most = 1.0f;
+        gl.glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &most);
+        gl.glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY, most < 8.0f ? most : 8.0f);
+    }
+}
+
+void FinishMipmaps(const MVE_TEXTURE *texture) {
+    if (texture->iMipmaps > 0) MVE_gl().glGenerateMipmap(static_cast<GLenum>(texture->iTarget));
+}
+
+void SetSize(MVE_TEXTURE *texture, int width, int height) {
+    texture->iWidth = width;
+    texture->iHeight = height;
+    texture->iClipX = texture->iClipY = 0;
+    texture->iClipWidth = width;
+    texture->iClipHeight = height;
+}
+
+int Decode(const std::string &path, MVE_IMAGE &image, const char *procedure) {
+    std::string error;
+    if (MVE_PlatformLoadImage(path.c_str(), image, error)) return 1;
+    MVE_LogFail(MVE_FAIL_IMAGE_NOT_FOUND, procedure);
+    MVE_Log(("Reason: " + error).c_str(), MVE_LOG_DETAIL, 0, 0, "", procedure);
+    return 0;
+}
+
+int NeedScreen(const char *procedure) {
+    if (MVE_TexturesReady()) return 1;
+    MVE_LogFail(MVE_FAIL_NO_SCREEN_TEXTURE, procedure);
+    return 0;
+}
+
+}  // namespace mve_texture
+
+using namespace mve_texture;
+
+void MVE_UploadImage(const MVE_IMAGE &image, unsigned int face, int layer) {
+    if (!image.pPixels || image.iWidth <= 0 || image.iHeight <= 0) return;
+    GLenum format;
+    switch (image.iFormat) {
+        case MVE_PIXELS_RGB: format = GL_RGB; break;
+        case MVE_PIXELS_BGR: format = GL_BGR; break;
+        case MVE_PIXELS_RGBA: format = GL_RGBA; break;
+        case MVE_PIXELS_BGRA: format = GL_BGRA; break;
+        default: return;
+    }
+    const size_t stride = static_cast<size_t>(image.iWidth) * static_cast<size_t>(image.iBytesPerPixel);
+    const uint8_t *pixels = image.pPixels;
+    std::vector<uint8_t> flipped;
+    if (image.iBottomUp) {
+        // t = 0 must address the image's top edge: the top row goes first.
+        flipped.resize(stride * static_cast<size_t>(image.iHeight));
+        for (int y = 0; y < image.iHeight; y++)
+            std::memcpy(flipped.data() + stride * static_cast<size_t>(y),
+                        image.pPixels + stride * static_cast<size_t>(image.iHeight - 1 - y), stride);
+        pixels = flipped.data();
+    }
+    const MVE_GL_TABLE &gl = MVE_gl();
+    UnpackAlignment alignment;
+    if (face)
+        gl.glTexImage2D(face, 0, GL_RGBA, image.iWidth, image.iHeight, 0, format, GL_UNSIGNED_BYTE, pixels);
+    else if (layer == MVE_IGNORE)
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.iWidth, image.iHeight, 0, format, GL_UNSIGNED_BYTE, pixels);
+    else
+        gl.glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, 0, 0, layer, image.iWidth, image.iHeight, 1, format,
+                           GL_UNSIGNED_BYTE, pixels);
+}
+
+void MVE_ReleaseTexture(MVE_TEXTURE *texture) {
+    MVE_DetachTexture(texture);
+    if (texture->iTexture && MVE_TexturesReady()) MVE_gl().glDeleteTextures(1, &texture->iTexture);
+    texture->iTexture = 0;
+}
+
+extern "C" int MVE_SetTextureFilter(int filter) {
+    if (filter == GL_NEAREST || filter == GL_LINEAR)
+        MVE_Engine().Defaults.uTextureFilter = static_cast<unsigned int>(filter);
+    else
+        MVE_LogFail("Fail: Unknown texture filter " + std::to_string(filter) + "!", "MVE_SetTextureFilter");
+    return 0;
+}
+
+extern "C" int MVE_LoadTextureFile(int id, const char *file, int filter, int mipmaps, const char *name) {
+    static const char *const kProcedure = "MVE_LoadTextureFile";
+    const std::string path = MVE_NativePath(file ? file : "");
+    MVE_LogHeading("Load Texture: " + std::string(file ? file : ""), __LINE__, __FILE__, kProcedure);
+    if (!NeedScreen(kProcedure)) return 0;
+    MVE_IMAGE image;
+    if (!Decode(path, image, kProcedure)) return 0;
+    const std::string label = name && *name ? std::string(name) : FilePart(path);
+    int handle = 0;
+    MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, label.c_str(), &handle);
+    if (!texture) return 0;
+    texture->iTarget = GL_TEXTURE_2D;
+    texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
+    SetSize(texture, image.iWidth, image.iHeight);
+    const unsigned int f = ResolveFilter(filter);
+    SetupSampling(texture, f, f, texture->iMipmaps, true);
+    MVE_UploadImage(image, 0, MVE_IGNORE);
+    FinishMipmaps(texture);
+    MVE_LogOK(kProcedure);
+    return handle;
+}
+
+extern "C" int MVE_CatchTexture(int id, const void *data, int64_t size, int filter, const char *name) {
+    static const char *const kProcedure = "MVE_CatchTexture";
+    if (!NeedScreen(kProcedure)) return 0;
+    MVE_IMAGE image;
+    std::string error;
+    if (size <= 0 || !MVE_PlatformCatchImage(data, static_cast<size_t>(size), image, error)) {
+        MVE_LogFail(MVE_FAIL_IMAGE_NOT_FOUND, kProcedure);
+        if (!error.empty()) MVE_Log(("Reason: " + error).c_str(), MVE_LOG_DETAIL, 0, 0, "", kProcedure);
+        return 0;
+    }
+    // Every pixel as RGBA, rows from the top; an image without alpha is opaque.
+    const size_t count = static_cast<size_t>(image.iWidth) * static_cast<size_t>(image.iHeight);
+    std::vector<uint8_t> rgba(count * 4);
+    const bool swap = image.iFormat == MVE_PIXELS_BGR || image.iFormat == MVE_PIXELS_BGRA;
+    const size_t bpp = static_cast<size_t>(image.iBytesPerPixel);
+    for (int y = 0; y < image.iHeight; y++) {
+        const int row = image.iBottomUp ? image.iHeight - 1 - y : y;
+        const uint8_t *s = image.pPixels + static_cast<size_t>(row) * static_cast<size_t>(image.iWidth) * bpp;
+        uint8_t *d = rgba.data() + static_cast<size_t>(y) * static_cast<size_t>(image.iWidth) * 4;
+        for (int x = 0; x < image.iWidth; x++, s += bpp, d += 4) {
+            d[0] = s[swap ? 2 : 0];
+            d[1] = s[1];
+            d[2] = s[swap ? 0 : 2];
+            d[3] = bpp == 4 ? s[3] : 255;
+        }
+    }
+    int handle = 0;
+    MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, name ? name : "", &handle);
+    if (!texture) return 0;
+    texture->iTarget = GL_TEXTURE_2D;
+    SetSize(texture, image.iWidth, image.iHeight);
+    const unsigned int f = ResolveFilter(filter);
+    SetupSampling(texture, f, f, 0, false);
+    UnpackAlignment alignment;
+    MVE_gl().glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.iWidth, image.iHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                          rgba.data());
+    return handle;
+}
+
+namespace {
+
+// Six decoded faces become one cube map. A cube needs six square faces of one size; anything else
+// would give a texture that samples black everywhere.
+int BuildCubeMap(int id, MVE_IMAGE (&faces)[6], int filter, int mipmaps, const std::string &name,
+                 const char *procedure) {
+    for (const MVE_IMAGE &face : faces)
+        if (face.iWidth != faces[0].iWidth || face.iHeight != faces[0].iWidth) {
+            MVE_LogFail("Fail: Cube map faces must be square and of one size!", procedure);
+            return 0;
+        }
+    int handle = 0;
+    MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, name.c_str(), &handle);
+    if (!texture) return 0;
+    texture->iTarget = GL_TEXTURE_CUBE_MAP;
+    texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
+    SetSize(texture, faces[0].iWidth, faces[0].iHeight);
+    const unsigned int f = ResolveFilter(filter);
+    SetupSampling(texture, f, f, texture->iMipmaps, true);
+    for (int i = 0; i < 6; i++) MVE_UploadImage(faces[i], GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<unsigned>(i), MVE_IGNORE);
+    FinishMipmaps(texture);
+    return handle;
+}
+
+}  // namespace
+
+extern "C" int MVE_LoadCubeMapTexture(int id, const char *folder, const char *px, const char *nx, const char *py,
+                                      const char *ny, const char *pz, const char *nz, int filter, int mipmaps,
+                                      const char *name) {
+    static const char *const kProcedure = "MVE_LoadCubeMapTexture";
+    const char *files[6] = {px, nx, py, ny, pz, nz};
+    std::string list;
+    for (int i = 0; i < 6; i++) list += (i ? ", " : "") + std::string(files[i] ? files[i] : "");
+    MVE_LogHeading("Load CubeMap Textures: " + list, __LINE__, __FILE__, kProcedure);
+    if (!NeedScreen(kProcedure)) return 0;
+    MVE_IMAGE faces[6];
+    for (int i = 0; i < 6; i++)
+        if (!Decode(JoinPath(folder, files[i]), faces[i], kProcedure)) return 0;
+    const std::string label = name && *name ? std::string(name) : FilePart(files[0] ? files[0] : "");
+    const int handle = BuildCubeMap(id, faces, filter, mipmaps, label, kProcedure);
+    if (handle) MVE_LogOK(kProcedure);
+    return handle;
+}
+
+extern "C" int MVE_CatchCubeMapTexture(int id, const void *const faces[6], const int64_t sizes[6], int filter,
+                                       int mipmaps, const char *name) {
+    static const char *const kProcedure = "MVE_CatchCubeMapTexture";
+    if (!NeedScreen(kProcedure)) return 0;
+    MVE_IMAGE images[6];
+    for (int i = 0; i < 6; i++) {
+        std::string error;
+        if (!faces || !sizes || sizes[i] <= 0 ||
+            !MVE_PlatformCatchImage(faces[i], static_cast<size_t>(sizes[i]), images[i], error)) {
+            MVE_LogFail(MVE_FAIL_IMAGE_NOT_FOUND, kProcedure);
+            return 0;
+        }
+    }
+    return BuildCubeMap(id, images, filter, mipmaps, name ? name : "", kProcedure);
+}
+
+extern "C" int MVE_CreateTextureArray(int id, int width, int height, int layers, int filter, int, const char *name) {
+    static const char *const kProcedure = "MVE_CreateTextureArray";
+    if (!NeedScreen(kProcedure)) return 0;
+    if (width <= 0 || height <= 0 || layers <= 0 || width > MVE_IMAGE_MAX_SIDE || height > MVE_IMAGE_MAX_SIDE ||
+        static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * static_cast<uint64_t>(layers) > MVE_IMAGE_MAX_PIXELS) {
+        MVE_LogFail("Fail: A texture array of " + std::to_string(width) + " x " + std::to_string(height) + " x " +
+                        std::to_string(layers) + " is not possible!",
+                    kProcedure);
+        return 0;
+    }
+    int handle = 0;
+    MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, name ? name : "", &handle);
+    if (!texture) return 0;
+    texture->iTarget = GL_TEXTURE_2D_ARRAY;
+    texture->iLayers = layers;
+    SetSize(texture, width, height);
+    const unsigned int f = ResolveFilter(filter);
+    SetupSampling(texture, f, f, 0, true);
+    MVE_gl().glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_RGBA, width, height, layers, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    return handle;
+}
+
+extern "C" int MVE_AddTextureToTextureArray(int texture, const char *file, int layer) {
+    static const char *const kProcedure = "MVE_AddTextureToTextureArray";
+    MVE_LogHeading("Load Texture: " + std::string(file ? file : ""), __LINE__, __FILE__, kProcedure);
+    MVE_TEXTURE *array = MVE_GetTexture(texture);
+    if (!array || array->iTarget != GL_TEXTURE_2D_ARRAY) {
+        MVE_LogFail(MVE_FAIL_TEXTURE_NOT_FOUND, kProcedure);
+        return 0;
+    }
+    if (!NeedScreen(kProcedure)) return 0;
+    if (layer < 0 || layer >= array->iLayers) {
+        MVE_LogFail("Fail: The texture array has no layer " + std::to_string(layer) + "!", kProcedure);
+        return 0;
+    }
+    MVE_IMAGE image;
+    if (!Decode(MVE_NativePath(file ? file : ""), image, kProcedure)) return 0;
+    if (image.iWidth != array->iWidth || image.iHeight != array->iHeight) {
+        MVE_LogFail("Fail: The image is " + std::to_string(image.iWidth) + " x " + std::to_string(image.iHeight) +
+                        ", the texture array " + std::to_string(array->iWidth) + " x " + std::to_string(array->iHeight) + "!",
+                    kProcedure);
+        return 0;
+    }
+    MVE_gl().glBindTexture(GL_TEXTURE_2D_ARRAY, array->iTexture);
+    MVE_UploadImage(image, 0, layer);
+    MVE_LogOK(kProcedure);
+    return 1;
+}

@@ -1,0 +1,216 @@
+// mve-resourcebuilder: draws the engine's built-in images by code and writes them as the PNG and
+// JPEG files that the engine embeds (Source/Texture/Builtin). Run it when a pattern changes and
+// commit what it writes; building the engine does not run it.
+//   logo.png        512 x 512 RGBA  ring and chevron mark on a transparent ground
+//   texture0.png    256 x 256 RGB   colour map: light tiles with darker joints
+//   texture1.png    256 x 256 RGBA  normal map of the same tiles (rim bevel), height in alpha
+//   texture2.png    256 x 256 RGB   specular map: shiny tiles, dull joints
+//   sky_*.jpg       64 x 64 RGB     six cube faces (+X, -X, +Y, -Y, +Z, -Z) of a sky gradient
+#include <png.h>
+#include <jpeglib.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Image {
+    int iWidth, iHeight, iChannels;
+    std::vector<uint8_t> Pixels;
+    Image(int w, int h, int c) : iWidth(w), iHeight(h), iChannels(c), Pixels(static_cast<size_t>(w * h * c)) {}
+    uint8_t *At(int x, int y) { return &Pixels[static_cast<size_t>((y * iWidth + x) * iChannels)]; }
+};
+
+uint8_t Byte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
+
+bool WritePng(const std::string &path, const Image &image) {
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(out);
+        return false;
+    }
+    png_init_io(png, out);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.iWidth), static_cast<png_uint_32>(image.iHeight), 8,
+                 image.iChannels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 9);
+    png_write_info(png, info);
+    for (int y = 0; y < image.iHeight; y++)
+        png_write_row(png, image.Pixels.data() + static_cast<size_t>(y * image.iWidth * image.iChannels));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(out) == 0;
+}
+
+bool WriteJpeg(const std::string &path, const Image &image) {
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, out);
+    info.image_width = static_cast<JDIMENSION>(image.iWidth);
+    info.image_height = static_cast<JDIMENSION>(image.iHeight);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 92, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(image.Pixels.data() + static_cast<size_t>(info.next_scanline) * image.iWidth * 3);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return std::fclose(out) == 0;
+}
+
+// Coverage of a pixel by a shape given as an inside test, 4 x 4 samples: smooth edges.
+template <class Inside> double Coverage(int x, int y, Inside inside) {
+    int hits = 0;
+    for (int j = 0; j < 4; j++)
+        for (int i = 0; i < 4; i++) hits += inside(x + (i + 0.5) / 4.0, y + (j + 0.5) / 4.0) ? 1 : 0;
+    return hits / 16.0;
+}
+
+Image Logo() {
+    const int size = 512;
+    Image image(size, size, 4);
+    const double c = size / 2.0;
+    auto ring = [&](double x, double y) {
+        const double r = std::hypot(x - c, y - c);
+        return r > 200 && r < 236;
+    };
+    // A chevron pair: two slanted bars meeting in the middle, like a stylised M.
+    auto bar = [&](double x, double y, double x0, double y0, double x1, double y1, double half) {
+        const double dx = x1 - x0, dy = y1 - y0, t = std::clamp(((x - x0) * dx + (y - y0) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+        return std::hypot(x - (x0 + t * dx), y - (y0 + t * dy)) < half;
+    };
+    auto mark = [&](double x, double y) {
+        return bar(x, y, 150, 350, 150, 170, 22) || bar(x, y, 150, 170, 256, 290, 22) ||
+               bar(x, y, 256, 290, 362, 170, 22) || bar(x, y, 362, 170, 362, 350, 22);
+    };
+    for (int y = 0; y < size; y++)
+        for (int x = 0; x < size; x++) {
+            const double a = Coverage(x, y, [&](double u, double v) { return ring(u, v) || mark(u, v); });
+            const double shade = 0.55 + 0.45 * (1.0 - y / double(size));  // lighter at the top
+            uint8_t *p = image.At(x, y);
+            p[0] = Byte(0.20 * shade + 0.05);
+            p[1] = Byte(0.75 * shade + 0.10);
+            p[2] = Byte(0.35 * shade + 0.05);
+            p[3] = Byte(a);
+        }
+    return image;
+}
+
+// Tiles of 64 pixels with 4-pixel joints; distance from the nearest joint, in pixels.
+double TileEdge(int x, int y) {
+    const int tx = x % 64, ty = y % 64;
+    return std::min({tx, ty, 63 - tx, 63 - ty}) - 2.0;
+}
+
+Image ColourMap() {
+    Image image(256, 256, 3);
+    for (int y = 0; y < 256; y++)
+        for (int x = 0; x < 256; x++) {
+            const bool joint = TileEdge(x, y) < 0;
+            const bool dark = ((x / 64) + (y / 64)) % 2 == 1;
+            const double grain = 0.03 * std::sin(x * 0.37 + y * 0.11) * std::cos(y * 0.29 - x * 0.05);
+            const double v = joint ? 0.35 : (dark ? 0.72 : 0.86) + grain;
+            uint8_t *p = image.At(x, y);
+            p[0] = Byte(v);
+            p[1] = Byte(v * 0.98);
+            p[2] = Byte(v * 0.95);
+        }
+    return image;
+}
+
+Image NormalMap() {
+    Image image(256, 256, 4);
+    auto height = [](int x, int y) { return std::clamp(TileEdge(x, y) / 6.0, 0.0, 1.0); };
+    for (int y = 0; y < 256; y++)
+        for (int x = 0; x < 256; x++) {
+            const double dx = height((x + 1) & 255, y) - height((x + 255) & 255, y);
+            const double dy = height(x, (y + 1) & 255) - height(x, (y + 255) & 255);
+            double nx = -dx * 2.0, ny = dy * 2.0, nz = 1.0;
+            const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+            nx /= len, ny /= len, nz /= len;
+            uint8_t *p = image.At(x, y);
+            p[0] = Byte(nx * 0.5 + 0.5);
+            p[1] = Byte(ny * 0.5 + 0.5);
+            p[2] = Byte(nz * 0.5 + 0.5);
+            p[3] = Byte(0.25 + 0.75 * height(x, y));
+        }
+    return image;
+}
+
+Image SpecularMap() {
+    Image image(256, 256, 3);
+    for (int y = 0; y < 256; y++)
+        for (int x = 0; x < 256; x++) {
+            const double v = TileEdge(x, y) < 0 ? 0.08 : 0.55;
+            uint8_t *p = image.At(x, y);
+            p[0] = p[1] = p[2] = Byte(v);
+        }
+    return image;
+}
+
+// Face f of a cube map at texel (s, t) in -1..1, as the GL cube map faces are laid out.
+void FaceDirection(int face, double s, double t, double d[3]) {
+    switch (face) {
+        case 0: d[0] = 1, d[1] = -t, d[2] = -s; break;
+        case 1: d[0] = -1, d[1] = -t, d[2] = s; break;
+        case 2: d[0] = s, d[1] = 1, d[2] = t; break;
+        case 3: d[0] = s, d[1] = -1, d[2] = -t; break;
+        case 4: d[0] = s, d[1] = -t, d[2] = 1; break;
+        default: d[0] = -s, d[1] = -t, d[2] = -1; break;
+    }
+}
+
+Image SkyFace(int face) {
+    Image image(64, 64, 3);
+    for (int y = 0; y < 64; y++)
+        for (int x = 0; x < 64; x++) {
+            double d[3];
+            FaceDirection(face, (x + 0.5) / 32.0 - 1.0, (y + 0.5) / 32.0 - 1.0, d);
+            const double up = d[1] / std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+            double r, g, b;
+            if (up >= 0) {  // horizon haze to deep blue at the zenith
+                const double k = std::pow(up, 0.6);
+                r = 0.78 - 0.58 * k, g = 0.86 - 0.46 * k, b = 0.95 - 0.20 * k;
+            } else {        // a dim brown ground
+                const double k = std::min(1.0, -up * 3.0);
+                r = 0.55 - 0.20 * k, g = 0.50 - 0.22 * k, b = 0.45 - 0.25 * k;
+            }
+            uint8_t *p = image.At(x, y);
+            p[0] = Byte(r), p[1] = Byte(g), p[2] = Byte(b);
+        }
+    return image;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        return 2;
+    }
+    const std::string folder = std::string(argv[1]) + "/";
+    bool ok = WritePng(folder + "logo.png", Logo()) && WritePng(folder + "texture0.png", ColourMap()) &&
+              WritePng(folder + "texture1.png", NormalMap()) && WritePng(folder + "texture2.png", SpecularMap());
+    static const char *const kFaces[6] = {"sky_px.jpg", "sky_nx.jpg", "sky_py.jpg", "sky_ny.jpg", "sky_pz.jpg", "sky_nz.jpg"};
+    for (int f = 0; f < 6 && ok; f++) ok = WriteJpeg(folder + kFaces[f], SkyFace(f));
+    if (!ok) {
+        std::fprintf(stderr, "cannot write the images into %s\n", folder.c_str());
+        return 1;
+    }
+    return 0;
+}

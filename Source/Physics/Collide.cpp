@@ -75,6 +75,9 @@ void MVE_Respond(MVE_OBJECT *A, MVE_OBJECT *B) {
     const float vn = Dot(A->v4fVelocity, n) - Dot(B->v4fVelocity, n) + Dot(A->v4fAngularVelocity, Cross(rA, n)) -
                      Dot(B->v4fAngularVelocity, Cross(rB, n));
     contact.fImpactSpeed = vn;
+    // Objects that already move apart keep their motion: an impulse here would turn the parting
+    // into an approach and pull them together. The position correction has done its part.
+    if (!(vn > 0.0f)) return;
     float k = EffectiveInverse(A, IA, rA, B, IB, rB, n, aStatic);
     if (Usable(k)) {
         const float j = (1.0f + e) * vn / k;

@@ -54,11 +54,7 @@ void MVE_StartupBuiltinResources() {
     b.iLogoMaterial = MVE_CreateMaterial(MVE_ID_AUTO, b.iLogoTexture ? b.iLogoTexture : MVE_IGNORE,
                                          MVE_PROGRAM_TEXTURED_SPRITE, "");
     if (MVE_MATERIAL *logo = MVE_GetMaterial(b.iLogoMaterial)) logo->v4fColor = {1.0f, 1.0f, 1.0f, 128.0f / 255.0f};
-    int sprite = MVE_ID_AUTO;
-    if (MVE_SPRITE *logo = MVE_CreateSpriteListEntry(&sprite, nullptr, &b.iLogoSprite)) {
-        logo->iMaterial = b.iLogoMaterial;
-        logo->fWidth = logo->fHeight = 102.0f;
-    }
+    if (b.iLogoMaterial) b.iLogoSprite = MVE_CreateSprite(MVE_ID_AUTO, b.iLogoMaterial, 102.0f, 102.0f);
     b.iObjectMaterial = MVE_CreateMaterial(MVE_ID_AUTO, MVE_IGNORE, MVE_PROGRAM_DEFAULT, "");
     b.iParticleMaterial = MVE_CreateMaterial(MVE_ID_AUTO, MVE_IGNORE, MVE_PROGRAM_PARTICLE, "");
 }

@@ -5,6 +5,7 @@
 #include "GLFixture.h"
 #include "Material/Material.h"
 #include "Platform/Platform.h"
+#include "Render/Light.h"
 #include "Texture/Texture.h"
 #include <algorithm>
 #include <array>
@@ -351,6 +352,95 @@ TEST_F(RenderTest, WireframeOnlyInForwardGroupsAndVisibility) {
     MVE_SetObjectVisible(box, 1);
     MVE_RenderWorld(-1);
     EXPECT_PIXEL(Pixels(), 40, 30, 0.5f, 0.5f, 0.5f, 2);
+}
+
+// The camera turns like the demonstration turns it: heading about the world's vertical (mode 5),
+// tilt about its own horizontal axis (mode 3); moves in its own frame (mode 3); rays through pixels.
+TEST_F(RenderTest, CameraTurnsMovesAndRays) {
+    MVE_MoveCamera(1, 2, 3, 0);
+    MVE_RotateCamera(0, 90, 0, 5);   // now looking along -x
+    MVE_RotateCamera(-30, 0, 0, 3);  // and 30 degrees down
+    MVE_RotateCamera(0, 0, 0, 5);
+    const v4f ray = *MVE_GetCameraRay(MVE_IGNORE, MVE_IGNORE);
+    const float c = std::cos(30 * kPi / 180), sn = std::sin(30 * kPi / 180);
+    EXPECT_NEAR(ray.x, -c, 1e-5f);
+    EXPECT_NEAR(ray.y, -sn, 1e-5f);
+    EXPECT_NEAR(ray.z, 0, 1e-5f);
+    EXPECT_EQ(ray.w, 0.0f);
+    // Two more heading turns of 45 degrees about the world's vertical keep the tilt: no roll creeps in.
+    MVE_RotateCamera(0, 45, 0, 5);
+    MVE_RotateCamera(0, 45, 0, 5);
+    const v4f turned = *MVE_GetCameraRay(MVE_IGNORE, MVE_IGNORE);
+    EXPECT_NEAR(turned.x, 0, 1e-5f);
+    EXPECT_NEAR(turned.y, -sn, 1e-5f);
+    EXPECT_NEAR(turned.z, c, 1e-5f);
+    // Forward in the camera's own frame moves along the view ray.
+    MVE_MoveCamera(0, 0, -2, 3);
+    v4f p;
+    ASSERT_EQ(MVE_GetCameraPosition(&p, 0), &p);
+    EXPECT_NEAR(p.x, 1, 1e-5f);
+    EXPECT_NEAR(p.y, 2 - 2 * sn, 1e-5f);
+    EXPECT_NEAR(p.z, 3 + 2 * c, 1e-5f);
+    EXPECT_EQ(p.w, 1.0f);
+    EXPECT_NEAR(MVE_GetCameraPosition(nullptr, 4)->z, 3 + 2 * c, 1e-5f);
+
+    // A corner pixel's ray: 60 degrees of view, an 80 x 60 screen, the camera level along -z.
+    MVE_RotateCamera(0, 0, 0, 0);
+    ASSERT_EQ(MVE_SetFieldOfView(60), 1);
+    const v4f corner = *MVE_GetCameraRay(0, 0);
+    const float t = std::tan(30 * kPi / 180);
+    const Vec d = {-t * 80.0f / 60.0f, t, -1.0f};
+    EXPECT_NEAR(corner.x, d.x / Length(d), 1e-5f);
+    EXPECT_NEAR(corner.y, d.y / Length(d), 1e-5f);
+    EXPECT_NEAR(corner.z, d.z / Length(d), 1e-5f);
+    // Refused settings change nothing.
+    EXPECT_EQ(MVE_SetFieldOfView(180), 0);
+    EXPECT_EQ(MVE_SetNearPlane(500), 0);
+    EXPECT_EQ(MVE_SetFarPlane(0.05f), 0);
+    EXPECT_FLOAT_EQ(MVE_Engine().Shader.Camera.fFieldOfView, 60.0f);
+    EXPECT_FLOAT_EQ(MVE_Engine().Shader.Camera.fNear, 0.1f);
+    EXPECT_FLOAT_EQ(MVE_Engine().Shader.Camera.fFar, 128.0f);
+    EXPECT_EQ(MVE_SetFarPlane(200), 1);
+    EXPECT_FLOAT_EQ(MVE_Engine().Shader.Camera.fFar, 200.0f);
+}
+
+// Lights are entries of their own registry: handles, static IDs, bad input refused with a red row.
+TEST_F(RenderTest, LightProceduresAndBadInput) {
+    const int handle = MVE_CreateLight(-1, 1, 2, 3, 2);
+    ASSERT_NE(handle, 0);
+    EXPECT_NE(static_cast<uint32_t>(handle) & 0xFFFF0000u, 0u);
+    const int fixed = MVE_CreateLight(27, 0, 5, 0, 1);
+    ASSERT_NE(fixed, 0);
+    EXPECT_EQ(MVE_SetLightRange(27, 100), 1);  // the static ID and the handle both reach it
+    EXPECT_EQ(MVE_GetLight(fixed)->fRange, 100.0f);
+    EXPECT_EQ(MVE_MoveLight(fixed, 5, 5, 5, 0), 1);
+    EXPECT_EQ(MVE_MoveLight(27, 1, 0, 0, 1), 1);
+    EXPECT_EQ(MVE_GetLight(27)->v4fPosition.x, 6.0f);
+    EXPECT_EQ(MVE_GetLight(27)->Header.iKind, 3);
+    EXPECT_EQ(MVE_CreateLight(-1, 0, 0, 0, 3), 0);
+    EXPECT_EQ(MVE_SetLightRange(27, -1), 0);
+    EXPECT_EQ(MVE_SetLightRange(27, std::nanf("")), 0);
+    EXPECT_EQ(MVE_GetLight(27)->fRange, 100.0f);
+    MVE_FreeLight(handle);
+    EXPECT_EQ(MVE_SetLightColor(handle, 0xFFFFFFFF), 0);  // stale handle
+    EXPECT_EQ(MVE_SetSunDirection(0, 0, 0), 0);
+    EXPECT_NE(ReadFile("MVE LogFile.html").find("Fail: Light"), std::string::npos);
+}
+
+// Without a G-Buffer nothing is lit, yet the frame still shows the background and forward work.
+TEST_F(RenderTest, WithoutGBufferForwardWorkStillDraws) {
+    LookDown(6.0f);
+    MVE_SetBackgroundColor(0xFF204060);
+    const int flat = MVE_CreateMaterial(-1, 0, 3, "");
+    MVE_GetMaterial(flat)->v4fColor = {0.0f, 1.0f, 0.0f, 1.0f};
+    Place(cube_, flat, {0, 0, 0}, {1, 1, 1});
+    Place(plane_, Surface(1, 1, 1), {0, -1, 0}, {40, 1, 40});  // G-Buffer work: not drawn
+    MVE_Engine().GBuffer.iReady = 0;
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    EXPECT_PIXEL(rgba, 40, 30, 0.0f, 1.0f, 0.0f, 0);
+    EXPECT_PIXEL(rgba, 2, 2, 0x60 / 255.0f, 0x40 / 255.0f, 0x20 / 255.0f, 0);
+    MVE_Engine().GBuffer.iReady = 1;
 }
 
 // Debug lines: vertex order of the primitives, the line matrix, chunked drawing and a drawn line.

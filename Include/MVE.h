@@ -80,6 +80,28 @@ void MVE_FreeFont(int id);
 void MVE_FreeLight(int id);
 void MVE_FreeJoint(int id);                              /* leaves the physics joint list first */
 
+/* ---------------------------------------------------------------- Shader programs (GLSL 330; a shader argument is an ID or a handle)
+ * Fixed numbering: inputs vVertex 0, vNormal 1, vTexCoord0 2, vTexCoord1 3, vColor 4, vTangent 6, iGroup/vPosition 7,
+ * fSize 8, fRotation 9; outputs vFragColor/vFragPosition 0, vFragNormal 1, vFragDiffuse 2, vFragSpecular 3, vFragMisc 4.
+ * Shared std140 blocks: Projection 0, Model 1, Material 2, Light 3, Misc 4. A program that does not compile or link
+ * is not registered: the creator returns 0 (red rows) and what was registered under that ID or name stays. */
+
+int  MVE_CreateShader(int id, int flag, const char *name); /* empty program entry (flag: 1 3D, 0 2D); handle or 0 */
+int  MVE_CatchVertexShader(int shader, const char *start, const char *end); /* compiles source [start, end) and attaches it; 1, or 0 (red row) */
+int  MVE_CatchFragmentShader(int shader, const char *start, const char *end);
+int  MVE_LoadVertexShader(int shader, const char *file); /* as MVE_CatchVertexShader with a file's content; 0 when it cannot be read */
+int  MVE_LoadFragmentShader(int shader, const char *file);
+int  MVE_LinkShader(int shader);                         /* binds the fixed numbering, links, binds the shared blocks; 1, or 0 (red row) */
+int  MVE_CatchShader(int type, int flag, int group, const char *vertexStart, const char *vertexEnd, const char *fragmentStart, const char *fragmentEnd, const char *name); /* builds and reflects a program (automatic ID); type 1..25 enters the built-in table; handle or 0 */
+int  MVE_LoadShader(int id, int group, const char *vertexFile, const char *fragmentFile, const char *name); /* as MVE_CatchShader from two files under a chosen ID; handle or 0 */
+int  MVE_AddShaderUniform(int shader, int kind, const char *name, int slot, int a, int b, int c); /* kind 2 sampler, 3 int, 4 float, 5/6 vec2/vec3, 7 vec4, 8 mat3, 9 mat4; the location (-1 when absent) */
+int  MVE_GetShaderUniform(int shader, int slot);         /* location registered under a slot, -1 when none */
+int  MVE_GetShaderProgram(int shader);                   /* GL program name, 0 for an unknown shader */
+void MVE_SetShaderType(int shader, int type);            /* built-in program number */
+void MVE_AddShaderToRenderGroup(int group, int shader);  /* 0 G-Buffer, 1 forward, 2 effects, 7 sprites; -1 none */
+int  MVE_GetBuiltinShaderHandle(int number);             /* handle of built-in program 1..25, 0 when it has none */
+int  MVE_InitShaderBuffers(void);                        /* start-up: the shared uniform buffers; 1 done, 0 failed */
+
 /* ---------------------------------------------------------------- Log ("MVE LogFile.html") */
 
 int  MVE_OpenLogFile(const char *file, int headFlag, int create);   /* 0 when the file cannot be opened; writes are then discarded */

@@ -28,6 +28,7 @@ struct MVE_ENGINE {
     MVE_DEBUGGER_STATE Debugger;
     MVE_SCREEN_STATE Screen;
     MVE_GL_STATE GL;
+    MVE_SHADER_STATE Shader;                   // shared uniform buffers, built-in programs, camera projection
     MVE_RENDER_DEFAULTS Defaults;
     MVE_INPUT_STATE Input;
     MVE_REGISTRIES Registries;

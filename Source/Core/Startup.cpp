@@ -3,11 +3,8 @@
 #include "Core/Startup.h"
 
 void MVE_StartupSpriteBatch() {}
-void MVE_StartupCamera() {}
-void MVE_StartupShaders() {}
 void MVE_StartupGBuffer() {}
 void MVE_StartupSpriteShader() {}
 void MVE_StartupShadowAndLines() {}
 void MVE_StartupGUI() {}
 
-void MVE_ShutdownShaderBuffers() {}

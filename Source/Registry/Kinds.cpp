@@ -14,7 +14,7 @@ void MVE_RegistryReport(const MVE_REGISTRY_KIND &kind, const char *message, uint
 #define MVE_UNNAMED(Kind) MVE_REGISTRY_KIND{"MVE_Create" #Kind "ListEntry", nullptr, false}
 
 MVE_REGISTRIES::MVE_REGISTRIES()
-    : Shaders(MVE_DOUBLE(Shader), nullptr),
+    : Shaders(MVE_DOUBLE(Shader), MVE_ReleaseShader),
       Textures(MVE_DOUBLE(Texture), MVE_ReleaseTexture),
       Materials(MVE_DOUBLE(Material), MVE_ReleaseMaterial),
       Meshes(MVE_DOUBLE(Mesh), MVE_ReleaseMesh),

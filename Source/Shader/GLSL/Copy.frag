@@ -1,0 +1,8 @@
+#version 330
+uniform sampler2D ColorMap;
+in vec2 vTexCoord;
+out vec4 vFragColor;
+
+void main() {
+	vFragColor = texture(ColorMap, vTexCoord);
+}

@@ -1,0 +1,13 @@
+#version 330
+layout(std140) uniform Projection {
+	mat4 mProjectionMatrix;
+};
+layout(std140) uniform Model {
+	mat4 mModelViewMatrix;
+	mat3 mNormalMatrix;
+};
+layout(location = 0) in vec4 vVertex;
+
+void main() {
+	gl_Position = mProjectionMatrix * mModelViewMatrix * vVertex;
+}

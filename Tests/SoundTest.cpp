@@ -328,6 +328,54 @@ TEST_F(SoundTest, ChannelInstancesPlayIndependentlyAndDisappear) {
     EXPECT_EQ(MVE_PlatformAudioOutput(), 0);
 }
 
+TEST_F(SoundTest, HeardThroughTheMixRightLeftLouderAndHigher) {
+    REQUIRE_CORPUS();
+    std::string error;
+    ASSERT_EQ(MVE_PlatformStartAudioLoopback(44100, error), 1) << error;
+    const int tone = MVE_LoadSoundFile(MVE_ID_AUTO, (kCorpus / "test.ogg").c_str(), MVE_SOUND_PLAY | MVE_SOUND_LOOP, "");
+    ASSERT_NE(tone, 0);
+    PlaceCamera({0, 0, 0, 1}, 0);
+    struct Level {
+        double left = 0, right = 0;
+        int crossings = 0;  // of the right channel
+    };
+    // Starts the sound over and mixes `frames` frames, so every measurement hears the same passage.
+    auto listen = [&](int frames = 13230) {
+        MVE_PlaySound(tone, MVE_IGNORE, nullptr);
+        MVE_UpdateSounds();
+        std::vector<float> mix(2 * static_cast<size_t>(frames));
+        EXPECT_EQ(MVE_PlatformRenderAudio(mix.data(), frames), 1);
+        Level l;
+        for (int f = 1; f < frames; ++f) {
+            l.left += mix[2 * f] * mix[2 * f], l.right += mix[2 * f + 1] * mix[2 * f + 1];
+            l.crossings += (mix[2 * f + 1] < 0) != (mix[2 * f - 1] < 0);
+        }
+        l.left = std::sqrt(l.left / frames), l.right = std::sqrt(l.right / frames);
+        return l;
+    };
+    MVE_SetSoundPosition(tone, 6, 0, 0);  // to the right
+    const Level right = listen();
+    EXPECT_GT(right.right, 0.05);
+    EXPECT_LT(right.left, right.right * 0.1);
+    MVE_SetSoundPosition(tone, -6, 0, 0);  // to the left
+    const Level left = listen();
+    EXPECT_LT(left.right, left.left * 0.1);
+    EXPECT_NEAR(left.left, right.right, right.right * 0.02);
+    MVE_SetSoundPosition(tone, 0, 0, -6);  // ahead: both sides alike
+    const Level ahead = listen();
+    EXPECT_NEAR(ahead.left, ahead.right, ahead.right * 0.02);
+    // Volume is gain: half the volume, half the amplitude.
+    MVE_SetSoundPosition(tone, 6, 0, 0);
+    MVE_SetSoundVolume(tone, 0.5f);
+    const Level half = listen();
+    EXPECT_NEAR(half.right / right.right, 0.5, 0.01);
+    // Frequency 2: the same passage in half the time, an octave up.
+    S(tone)->fFrequency = 2.0f;
+    const Level octave = listen(13230 / 2);
+    EXPECT_NEAR(octave.crossings, right.crossings, right.crossings * 0.03);
+    EXPECT_GT(right.crossings, 300);
+}
+
 TEST_F(SoundTest, WithoutADeviceEverythingRunsSilently) {
     REQUIRE_CORPUS();
     MVE_Engine().Sound.sDevice = "No Such Sound Device";

@@ -60,6 +60,7 @@ struct Audio {
     int iSpatialize = 0;                     // AL_SOFT_source_spatialize
     LPALDEFERUPDATESSOFT pDefer = nullptr;
     LPALPROCESSUPDATESSOFT pProcess = nullptr;
+    LPALCRENDERSAMPLESSOFT pRender = nullptr;  // loopback devices only
     std::unordered_map<int, std::shared_ptr<Clip>> Clips;
     std::unordered_map<int, std::unique_ptr<Channel>> Channels;
     int iNextSound = 1, iNextChannel = 1;
@@ -281,19 +282,10 @@ int AddClip(MVE_AUDIO_CLIP_DATA &&data, MVE_AUDIO_BYTES bytes, int stream, MVE_S
     return handle;
 }
 
-}  // namespace
-
-int MVE_PlatformStartAudio(const char *device, std::string &error) {
+// Context, extensions and the feeder on the freshly opened device (lock held).
+int StartContext(const ALCint *attributes, std::string &error) {
     Audio &a = A();
-    MVE_PlatformStopAudio();
-    std::lock_guard<std::mutex> lock(a.Lock);
-    a.pDevice = alcOpenDevice(device && *device ? device : nullptr);
-    if (!a.pDevice) {
-        error = device && *device ? std::string("the sound device '") + device + "' cannot be opened"
-                                  : "no sound output device can be opened";
-        return 0;
-    }
-    a.pContext = alcCreateContext(a.pDevice, nullptr);
+    a.pContext = alcCreateContext(a.pDevice, attributes);
     if (!a.pContext || !alcMakeContextCurrent(a.pContext)) {
         if (a.pContext) alcDestroyContext(a.pContext);
         alcCloseDevice(a.pDevice);
@@ -310,6 +302,44 @@ int MVE_PlatformStartAudio(const char *device, std::string &error) {
     alListenerf(AL_GAIN, 1.0f);
     a.bQuit = false;
     a.Feeder = std::thread(FeederLoop);
+    return 1;
+}
+
+}  // namespace
+
+int MVE_PlatformStartAudio(const char *device, std::string &error) {
+    Audio &a = A();
+    MVE_PlatformStopAudio();
+    std::lock_guard<std::mutex> lock(a.Lock);
+    a.pDevice = alcOpenDevice(device && *device ? device : nullptr);
+    if (!a.pDevice) {
+        error = device && *device ? std::string("the sound device '") + device + "' cannot be opened"
+                                  : "no sound output device can be opened";
+        return 0;
+    }
+    return StartContext(nullptr, error);
+}
+
+int MVE_PlatformStartAudioLoopback(int rate, std::string &error) {
+    Audio &a = A();
+    MVE_PlatformStopAudio();
+    std::lock_guard<std::mutex> lock(a.Lock);
+    auto open = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+    a.pRender = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    a.pDevice = open && a.pRender ? open(nullptr) : nullptr;
+    if (!a.pDevice) {
+        error = "no loopback device";
+        return 0;
+    }
+    const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
+                                 ALC_FREQUENCY, rate, ALC_HRTF_SOFT, ALC_FALSE, 0};
+    return StartContext(attributes, error);
+}
+
+int MVE_PlatformRenderAudio(float *out, int frames) {
+    std::lock_guard<std::mutex> lock(A().Lock);
+    if (!A().pContext || !A().pRender || frames <= 0) return 0;
+    A().pRender(A().pDevice, out, frames);
     return 1;
 }
 
@@ -331,7 +361,7 @@ void MVE_PlatformStopAudio(void) {
     }
     if (a.pDevice) alcCloseDevice(a.pDevice);
     a.pContext = nullptr, a.pDevice = nullptr;
-    a.pDefer = nullptr, a.pProcess = nullptr;
+    a.pDefer = nullptr, a.pProcess = nullptr, a.pRender = nullptr;
 }
 
 int MVE_PlatformAudioOutput(void) {

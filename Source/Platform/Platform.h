@@ -133,6 +133,9 @@ struct MVE_SOUND_INFO {
 // Opens the output device (empty name = the system's default). 1 with a device; 0 with the reason
 // in `error`, after which the layer runs silently.
 int MVE_PlatformStartAudio(const char *device, std::string &error);
+// Tests: a device that mixes into memory (stereo float at `rate`) instead of a speaker.
+int MVE_PlatformStartAudioLoopback(int rate, std::string &error);
+int MVE_PlatformRenderAudio(float *out, int frames);  // the next frames of the mix; 0 without a loopback device
 void MVE_PlatformStopAudio(void);              // stops every channel, frees every sound, closes the device
 int MVE_PlatformAudioOutput(void);             // 1 while a device is open
 void MVE_PlatformSetAudioGain(float gain);     // master gain of the device

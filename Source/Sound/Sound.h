@@ -38,6 +38,10 @@ struct MVE_SOUND_STATE {
     int iStarted = 0;            // MVE_StartupSound ran (and MVE_ShutdownSound has not)
     int iOutput = 0;             // 1 while an output device plays
     std::string sDevice;         // device to open; empty = the system's default (tests name a missing one)
+    // The camera as the last update saw it: collision sounds start on the physics thread, which
+    // must not read the camera while the main thread moves it.
+    m4f m4fView = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+    int iViewSet = 0;
     MVE_SOUND_STATE() = default;
     MVE_SOUND_STATE(const MVE_SOUND_STATE &) = delete;
     MVE_SOUND_STATE &operator=(const MVE_SOUND_STATE &) = delete;

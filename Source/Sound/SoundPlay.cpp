@@ -25,10 +25,9 @@ int PlayingChannel(const MVE_SOUND *s) { return s->iChannel ? s->iChannel : s->i
 
 // Starts `s`; returns the instance that plays (a new copy for channel sounds) and its handle in
 // *result, or null when it does not play.
-MVE_SOUND *Start(MVE_SOUND *s, int mode, const v4f *position, int *result) {
+MVE_SOUND *Start(MVE_SOUND *s, int mode, const v4f *position, const m4f &view, int *result) {
     *result = 0;
     if (position && s->v2fRange[1] != 0.0f) {
-        const m4f view = View();
         const v4f p = {position->x, position->y, position->z, 1.0f};
         v4f q;
         MVE_v4fTransformTo(&q, &view, &p);
@@ -72,14 +71,16 @@ MVE_SOUND *Start(MVE_SOUND *s, int mode, const v4f *position, int *result) {
     return instance;
 }
 
-}  // namespace
-
-void MVE_ApplySoundMix(MVE_SOUND *s, float dt) {
-    const MVE_SOUND_MIX mix = MVE_SoundMix(*s, s->m4fMatrix, View(), MVE_Engine().Sound.fMasterGain, dt);
+void ApplyMix(MVE_SOUND *s, const m4f &view, float dt) {
+    const MVE_SOUND_MIX mix = MVE_SoundMix(*s, s->m4fMatrix, view, MVE_Engine().Sound.fMasterGain, dt);
     MVE_PlatformSetChannel(PlayingChannel(s), mix.fVolume, mix.fPan, mix.fFrequency);
     s->fLastDistance = mix.fDistance;
     s->iMeasured = 1;
 }
+
+}  // namespace
+
+void MVE_ApplySoundMix(MVE_SOUND *s, float dt) { ApplyMix(s, View(), dt); }
 
 extern "C" int MVE_PlaySound(int sound, int mode, const v4f *position) {
     Guard guard(PhysicsLock());
@@ -89,9 +90,10 @@ extern "C" int MVE_PlaySound(int sound, int mode, const v4f *position) {
         return 0;
     }
     int result = 0;
-    MVE_SOUND *instance = Start(s, mode, position, &result);
+    const m4f view = View();
+    MVE_SOUND *instance = Start(s, mode, position, view, &result);
     // Heard at its place from the first sample, not only from the next update.
-    if (instance) MVE_ApplySoundMix(instance, 0.0f);
+    if (instance) ApplyMix(instance, view, 0.0f);
     return result;
 }
 
@@ -102,11 +104,13 @@ void MVE_PlayCollisionSound(int sound, float fraction, const v4f *point) {
     // Always an instance of its own: the sound's own volume stays as it was, and a contact never
     // starts a sound that loops for ever.
     const int mode = (s->iMode | MVE_SOUND_CHANNEL) & ~(MVE_SOUND_LOOP | MVE_SOUND_PLAY);
+    const MVE_SOUND_STATE &state = MVE_Engine().Sound;
+    const m4f view = state.iViewSet ? state.m4fView : View();
     int result = 0;
-    MVE_SOUND *instance = Start(s, mode, point, &result);
+    MVE_SOUND *instance = Start(s, mode, point, view, &result);
     if (!instance) return;
     instance->fVolume = s->fVolume * fraction;
-    MVE_ApplySoundMix(instance, 0.0f);
+    ApplyMix(instance, view, 0.0f);
 }
 
 extern "C" int MVE_UpdateSounds(void) {
@@ -114,6 +118,8 @@ extern "C" int MVE_UpdateSounds(void) {
     Guard guard(PhysicsLock());
     const float dt = e.Screen.Frame.fFrameTime;
     const m4f view = View();
+    e.Sound.m4fView = view;
+    e.Sound.iViewSet = 1;
     const float master = e.Sound.fMasterGain;
     std::vector<int> finished;
     MVE_PlatformBeginAudioUpdate();

@@ -16,6 +16,12 @@ typedef struct v4f { float x, y, z, w; } v4f;           /* point (w 1), directio
 typedef struct m4f { float m[16]; } m4f;                /* column-major, column vectors: element (row r, column c) is m[4c + r] */
 
 #define MVE_ID_AUTO   (-1)                              /* passed to a creator: choose an automatic ID */
+/* IDs and handles. A caller picks a static ID 0..65535 or passes MVE_ID_AUTO. Every creator and loader
+ * returns an int handle that designates the new entry (0 on failure): it always has a bit set in
+ * 0xFFFF0000, is never -1, and goes stale when the entry is freed (a stale handle finds nothing).
+ * Every procedure that takes an ID takes the static ID or the handle. Each kind holds at most
+ * 1,048,576 live entries, static and automatic together; past that a creator writes the red row
+ * "Fail: No automatic ID is left!" and returns 0. */
 #define MVE_IGNORE    (-65535)                          /* leave this value unchanged, or use the default */
 #define MVE_IGNORE_F  (-65535.0f)
 
@@ -168,15 +174,13 @@ void  MVE_SeedRandom(uint32_t seed);                     /* makes the engine's r
 int   MVE_RandomInt(void);                               /* uniform in 0 .. 2147483647 */
 float MVE_RandomFloat(float p, float q);                 /* (p - q) * R / 2147483647 + q: uniform between q and p */
 
-/* ---------------------------------------------------------------- Meshes (a mesh argument is an ID; creators return the record, null on failure) */
+/* ---------------------------------------------------------------- Meshes (a mesh argument is an ID or a handle) */
 
-typedef struct MVE_MESH MVE_MESH;                        /* opaque here; engine code sees Source/Mesh/Mesh.h */
-MVE_MESH *MVE_LoadMesh(int id, const char *file, const char *name, int reserved); /* ".mvm" file; empty name = file part of the path */
-MVE_MESH *MVE_LoadOBJMesh(int id, const char *file, const char *name); /* Wavefront OBJ; polygons fan-triangulated, every corner its own vertex */
+int   MVE_LoadMesh(int id, const char *file, const char *name, int reserved); /* ".mvm" file; empty name = file part of the path */
+int   MVE_LoadOBJMesh(int id, const char *file, const char *name); /* Wavefront OBJ; polygons fan-triangulated, every corner its own vertex */
 int   MVE_SaveMesh(int mesh, const char *file, const char *name); /* ".mvm" text, CR LF; 1 written, 0 failed */
 int   MVE_FinishMesh(int mesh);                          /* group table, tangents, GL upload (replaces earlier GL objects); 1 done, 0 failed */
-MVE_MESH *MVE_CreateMesh(int id, const char *name);      /* empty mesh entry */
-int   MVE_GetMeshID(const MVE_MESH *mesh);               /* the ID of a record (0 for null) */
+int   MVE_CreateMesh(int id, const char *name);          /* empty mesh entry */
 int64_t MVE_SetMeshVertexCount(int mesh, int count);     /* count zeroed vertices; returns count * 52, 0 on failure */
 int   MVE_SetMeshVertex(int mesh, int vertex, float x, float y, float z, float w); /* position; 1 set, 0 bad mesh or number */
 int   MVE_SetMeshTexCoord(int mesh, int vertex, float u, float v); /* texture coordinate; 1 set, 0 bad mesh or number */
@@ -185,32 +189,27 @@ int   MVE_SetMeshVertexGroup(int mesh, int vertex, int group); /* vertex group; 
 int64_t MVE_SetMeshTriangleCount(int mesh, int count);   /* count zeroed triangles; returns indices * 4, 0 on failure */
 int   MVE_SetMeshTriangle(int mesh, int triangle, int a, int b, int c); /* corners a, b, c (below the vertex count); 1 set, 0 refused */
 int   MVE_AddMeshGroup(int mesh, const char *name);      /* group number of the name, appended when new; -1 without a mesh */
-MVE_MESH *MVE_CreateSphereMesh(int id, float radius, int segments, int rings, const char *name); /* UV sphere, 6 vertices per cell */
-MVE_MESH *MVE_CreatePlaneMesh(int id, float size, float repeat, const char *name); /* square in y = 0, groups "Static" and "Dynamic" */
+int   MVE_CreateSphereMesh(int id, float radius, int segments, int rings, const char *name); /* UV sphere, 6 vertices per cell */
+int   MVE_CreatePlaneMesh(int id, float size, float repeat, const char *name); /* square in y = 0, groups "Static" and "Dynamic" */
 int   MVE_AddMeshToMesh(int target, int source, float x, float y, float z, float rx, float ry, float rz, float sx, float sy, float sz, int group); /* appends a transformed copy (degrees; group -1 keeps the source's); first new vertex, -1 on failure */
-MVE_MESH *MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name); /* six planes, outward normals */
+int   MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name); /* six planes, outward normals */
 
-/* ---------------------------------------------------------------- Collision bodies (creators return the record, null on failure; a body is never changed after creation) */
+/* ---------------------------------------------------------------- Collision bodies (a body is never changed after creation) */
 
-typedef struct MVE_BODY MVE_BODY;                        /* opaque here; engine code sees Source/Body/Body.h */
 #define MVE_SHAPE_POINT  (-1)                            /* body kinds; also the body argument of MVE_SetObjectBody */
 #define MVE_SHAPE_BOX    (-3)
 #define MVE_SHAPE_SPHERE (-4)
 #define MVE_SHAPE_MESH   (-5)
-MVE_BODY *MVE_CreateSphereBody(int id, float size, const char *name); /* size is the diameter */
-MVE_BODY *MVE_CreateBoxBody(int id, float width, float height, float depth, const char *name); /* height MVE_IGNORE_F = width, depth MVE_IGNORE_F = height */
-MVE_BODY *MVE_CreateBodyFromMesh(int id, int mesh, int type, float scale, const char *name); /* -3 box around the vertices and origin, -4 sphere, -5 polyhedron (scale ignored) */
-MVE_BODY *MVE_LoadBody(int id, const char *file, const char *name); /* ".mvb" file; indices outside the vertices are refused; empty name = file part */
-int   MVE_GetBodyID(const MVE_BODY *body);               /* the ID of a record (0 for null) */
+int   MVE_CreateSphereBody(int id, float size, const char *name); /* size is the diameter */
+int   MVE_CreateBoxBody(int id, float width, float height, float depth, const char *name); /* height MVE_IGNORE_F = width, depth MVE_IGNORE_F = height */
+int   MVE_CreateBodyFromMesh(int id, int mesh, int type, float scale, const char *name); /* -3 box around the vertices and origin, -4 sphere, -5 polyhedron (scale ignored) */
+int   MVE_LoadBody(int id, const char *file, const char *name); /* ".mvb" file; indices outside the vertices are refused; empty name = file part */
 int   MVE_IsBody(int id);                                /* 1 if a body with this ID exists */
 
 /* ---------------------------------------------------------------- Objects, nodes and joints (mode bits: 1 relative, 2 own frame, 4 camera frame; angles in degrees; unknown IDs do nothing) */
 
-typedef struct MVE_OBJECT MVE_OBJECT;                    /* opaque here; engine code sees Source/Object/Object.h */
-typedef struct MVE_NODE MVE_NODE;
 typedef int (*MVE_COLLISION_CALLBACK)(int own, int other); /* runs on the physics thread with the physics lock held */
-MVE_OBJECT *MVE_CreateObject(int id, int mesh, int material, const char *name, int reserved1, int reserved2); /* material -1 = default; null without the mesh */
-int   MVE_GetObjectID(const MVE_OBJECT *object);         /* the ID of a record (0 for null) */
+int   MVE_CreateObject(int id, int mesh, int material, const char *name, int reserved1, int reserved2); /* material -1 = default; 0 and a red row without the mesh */
 int   MVE_IsObject(int id);                              /* 1 if an object with this ID exists */
 int   MVE_SetObjectMaterial(int id, int material);       /* moves it to the material's draw list; 1 done, 0 unknown object or material */
 int   MVE_SetObjectBody(int id, int body, float size);   /* MVE_IGNORE none, -1 point, -3/-4/-5 from its own mesh at size, else a body ID; files it by mass */
@@ -228,9 +227,8 @@ v4f  *MVE_GetObjectPosition(int id, v4f *out);           /* out := position (w 1
 v4f  *MVE_GetObjectVelocity(int id, v4f *out);           /* out := velocity (w 0); null for an unknown object */
 v4f  *MVE_GetObjectOrientation(int id, v4f *out);        /* out := orientation quaternion; null for an unknown object */
 int   MVE_GetObjectCount(int list);                      /* 1 dynamic list, 2 static list, 0 every object */
-MVE_NODE *MVE_CreateNode(int id, const char *name);      /* a bare transform at the origin */
-int   MVE_GetNodeID(const MVE_NODE *node);               /* the ID of a record (0 for null) */
-int   MVE_CreateJoint(int id, int kind, int objectA, float ax, float ay, float az, int objectB, float bx, float by, float bz, float stiffness, float parameter); /* anchors in each object's own frame; stiffness 0 = rigid; the joint's ID, 0 on failure */
+int   MVE_CreateNode(int id, const char *name);          /* a bare transform at the origin */
+int   MVE_CreateJoint(int id, int kind, int objectA, float ax, float ay, float az, int objectB, float bx, float by, float bz, float stiffness, float parameter); /* anchors in each object's own frame; stiffness 0 = rigid; the joint's handle, 0 on failure */
 int   MVE_SetJointDamping(int id, float damping);        /* damping against the stretch rate */
 int   MVE_GetJointCount(void);                           /* joints acting in the simulation */
 float MVE_GetEnergy(int mask);                           /* 1 translation, 2 rotation, 4 position in gravity, 8 joint tension; 15 total */
@@ -301,6 +299,26 @@ int   MVE_JoystickButtonDown(int joystick, int button);  /* state bit 1 */
 int   MVE_JoystickButtonReleased(int joystick, int button); /* state bit 8 */
 float MVE_GetJoystickPOV(int joystick);                  /* hat degrees: 0 centred, 360 ahead, 90 right, 180 back, 270 left */
 const char *MVE_GetJoystickName(int joystick);           /* device name, "" when none */
+
+/* ---------------------------------------------------------------- 2D layer (pixels, origin top-left, y down; drawn over the 3D scene in call order) */
+
+#define MVE_ALIGN_LEFT    0                             /* alignment of MVE_DrawText: x is the left end of each line */
+#define MVE_ALIGN_CENTER  1                             /* x is the centre of each line */
+#define MVE_ALIGN_RIGHT   2                             /* x is the right end of each line */
+#define MVE_ALIGN_MIDDLE  4                             /* add: y is the vertical centre of the text block (else its top) */
+#define MVE_ALIGN_BOTTOM  8                             /* add: y is the bottom of the text block */
+
+int   MVE_LoadFont(int id, const char *file);            /* chunked font file (".tf"); handle, 0 on failure (red row); font -1 elsewhere = the built-in font */
+int   MVE_CreateSprite(int id, int material, float width, float height); /* the material's first texture and colour; width or height 0 = the texture's; handle or 0 */
+int   MVE_DrawSprite(int sprite, float x, float y);      /* centred at (x, y); 1 drawn, 0 bad sprite or nothing to draw */
+int   MVE_DrawText(int font, float x, float y, const char *text, uint32_t color, float scale, int alignment);
+      /* UTF-8 text from (x, y) = the top of the first line; "\n" starts a line, "\t" = 4 spaces; characters
+         missing from the font draw nothing. color 0xAABBGGRR or MVE_IGNORE = white; scale multiplies the
+         font's pixel size (MVE_IGNORE or <= 0: 1.0); alignment MVE_ALIGN_* (MVE_IGNORE: left, top). 1 drawn, 0 bad font */
+float MVE_GetTextWidth(int font, const char *text, float scale); /* widest line in pixels at that scale, 0 for a bad font */
+int   MVE_GetFontLineHeight(int font);                   /* pixels from one line to the next at scale 1, 0 for a bad font */
+int   MVE_DrawPanel(float x, float y, float width, float height, uint32_t color); /* GUI 9-slice panel; MVE_IGNORE = the style's colour */
+void  MVE_ShowLogo(int show);                            /* engine logo in the bottom-right corner at every MVE_FlipBuffers (off at start) */
 
 /* ---------------------------------------------------------------- Textures (loaders return a handle, 0 and a red row on failure; PNG or JPEG by content)
  * filter: 0x2600 GL_NEAREST or 0x2601 GL_LINEAR; MVE_IGNORE (or any other value) = the engine default.
@@ -407,6 +425,28 @@ void  MVE_DrawBodies(int enabled);                        /* 1: this frame shows
 #define MVE_DEFINITION_SOUND    8
 
 int   MVE_ParseDefinitionFiles(const char *path, int mask); /* a file, a folder tree, or "Folder\\*.mvd"; loads the masked sections; returns 0 */
+
+/* Reading the syntax for a game's own data (levels, settings). Entries are "Key: value;" or one per
+ * line, "Key: Name { ... }" opens a block, "a, b, c" makes a list, comments are // and slash-star.
+ * A tree lives until MVE_FreeDefinitionNode; texts returned live as long as their tree. */
+typedef struct MVE_DEFINITION_NODE MVE_DEFINITION_NODE;   /* one node of a parsed tree (opaque) */
+MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *file); /* root of the parsed file; null when it is missing, no regular file or not text */
+MVE_DEFINITION_NODE *MVE_ParseDefinitionText(const char *text, const char *folder); /* root of a tree parsed from a text; folder is what MVE_GetDefinitionFolder reports */
+MVE_DEFINITION_NODE *MVE_FindDefinitionNode(MVE_DEFINITION_NODE *node, const char *path, const char *value, int fallBack); /* "\\A\\B" children by key, "A\\B" A anywhere below; value "" or the value wanted; null (or node when fallBack) if none */
+int   MVE_CountDefinitionNodes(const MVE_DEFINITION_NODE *node, const char *key); /* children with this key; all children for "" */
+MVE_DEFINITION_NODE *MVE_GetDefinitionNode(MVE_DEFINITION_NODE *node, int index); /* child number index from 0; -1 is the last; null when out of range */
+MVE_DEFINITION_NODE *MVE_NextDefinitionNode(MVE_DEFINITION_NODE *node); /* the next sibling, null after the last */
+const char *MVE_GetDefinitionKey(const MVE_DEFINITION_NODE *node); /* the text before the colon, "" when none */
+const char *MVE_GetDefinitionValue(const MVE_DEFINITION_NODE *node); /* the value; a list's whole text; a block's name */
+int   MVE_IsDefinitionBlock(const MVE_DEFINITION_NODE *node); /* 1 when its children came from braces or a list */
+const char *MVE_ReadDefinitionString(const MVE_DEFINITION_NODE *node, const char *defaultValue); /* the value, or the default for a null node */
+int   MVE_ReadDefinitionInteger(const MVE_DEFINITION_NODE *node, int defaultValue); /* true/enable 1, false/disable/none 0, default -1, $hex, %binary, decimal */
+float MVE_ReadDefinitionFloat(const MVE_DEFINITION_NODE *node, float defaultValue); /* decimal; 0 for text that is no number */
+v4f  *MVE_ReadDefinitionVector(const MVE_DEFINITION_NODE *node, v4f *out, float x, float y, float z, float w); /* a list x, y, z(, w); one number v gives (0, 0, -v); w MVE_IGNORE_F keeps out->w */
+uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f *out, uint32_t defaultColor); /* a list of 0..255 or 0.0..1.0 values, or one packed 0xAABBGGRR; out may be null */
+float *MVE_ReadDefinitionRange(const MVE_DEFINITION_NODE *node, float out[2], float minimum, float maximum); /* a list min, max or one value for both; maximum MVE_IGNORE_F means minimum */
+MVE_DEFINITION_NODE *MVE_FreeDefinitionNode(MVE_DEFINITION_NODE *node, int wholeTree); /* removes the node and its subtree (the whole tree when wholeTree); returns the former parent */
+void  MVE_FreeDefinition(void);                          /* frees the tree of the file read last */
 
 #ifdef __cplusplus
 }

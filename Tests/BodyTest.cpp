@@ -85,28 +85,27 @@ void ExpectVector(const v4f &v, float x, float y, float z, float w) {
 }  // namespace
 
 TEST_F(EngineTest, BodyCreatorsSizesAndIDs) {
-    MVE_BODY *sphere = MVE_CreateSphereBody(1, 2.0f, "");
+    MVE_BODY *sphere = BodyOf(MVE_CreateSphereBody(1, 2.0f, ""));
     ASSERT_NE(sphere, nullptr);
     EXPECT_EQ(sphere->iType, MVE_SHAPE_SPHERE);
     EXPECT_FLOAT_EQ(sphere->v4fSize.x, 1.0f);
     ExpectVector(sphere->Node->v4fHalfSize, 1, 1, 1, 0);
     ExpectVector(sphere->Node->v4fCenter, 0, 0, 0, 1);
 
-    MVE_BODY *cube = MVE_CreateBoxBody(2, 4.0f, MVE_IGNORE_F, MVE_IGNORE_F, "");
+    MVE_BODY *cube = BodyOf(MVE_CreateBoxBody(2, 4.0f, MVE_IGNORE_F, MVE_IGNORE_F, ""));
     ASSERT_NE(cube, nullptr);
     EXPECT_EQ(cube->iType, MVE_SHAPE_BOX);
     ExpectVector(cube->Node->v4fHalfSize, 2, 2, 2, 0);
     EXPECT_EQ(cube->Node->Mesh, nullptr);
     // The depth follows the height after the height has taken its own value.
-    MVE_BODY *slab = MVE_CreateBoxBody(3, 2.0f, 6.0f, MVE_IGNORE_F, "");
+    MVE_BODY *slab = BodyOf(MVE_CreateBoxBody(3, 2.0f, 6.0f, MVE_IGNORE_F, ""));
     ExpectVector(slab->v4fSize, 1, 3, 3, 0);
 
-    MVE_BODY *automatic = MVE_CreateSphereBody(-1, 1.0f, "ball");
+    MVE_BODY *automatic = BodyOf(MVE_CreateSphereBody(-1, 1.0f, "ball"));
     ASSERT_NE(automatic, nullptr);
-    EXPECT_GE(static_cast<uint32_t>(MVE_GetBodyID(automatic)), 65536u);
-    EXPECT_EQ(MVE_GetBody(MVE_GetBodyID(automatic)), automatic);
-    EXPECT_EQ(MVE_CreateBoxBody(70000, 1, 1, 1, ""), nullptr);  // the registry refuses a forged ID
-    EXPECT_EQ(MVE_GetBodyID(nullptr), 0);
+    EXPECT_GE(static_cast<uint32_t>(IdOf(automatic)), 65536u);
+    EXPECT_EQ(MVE_GetBody(IdOf(automatic)), automatic);
+    EXPECT_EQ(BodyOf(MVE_CreateBoxBody(70000, 1, 1, 1, "")), nullptr);  // the registry refuses a forged ID
     EXPECT_EQ(MVE_IsBody(1), 1);
     MVE_FreeBody(1);
     EXPECT_EQ(MVE_IsBody(1), 0);
@@ -115,7 +114,7 @@ TEST_F(EngineTest, BodyCreatorsSizesAndIDs) {
 TEST_F(EngineTest, BodyBoxFromMeshContainsOriginAndIsClosed) {
     // Every vertex lies at x between 1 and 3: the box still reaches back to the origin.
     MakeMesh(1, {{1, -1, -2, 1}, {3, 1, 2, 1}, {2, 0, 0, 1}}, {0, 1, 2});
-    MVE_BODY *box = MVE_CreateBodyFromMesh(5, 1, MVE_SHAPE_BOX, 2.0f, "");
+    MVE_BODY *box = BodyOf(MVE_CreateBodyFromMesh(5, 1, MVE_SHAPE_BOX, 2.0f, ""));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->iType, MVE_SHAPE_BOX);
     const MVE_BODY_NODE *node = box->Node;
@@ -145,21 +144,21 @@ TEST_F(EngineTest, BodyBoxFromMeshContainsOriginAndIsClosed) {
         EXPECT_EQ(f.v4fNormal.w, 0.0f);
     }
 
-    MVE_BODY *sphere = MVE_CreateBodyFromMesh(6, 1, MVE_SHAPE_SPHERE, 0.5f, "");
+    MVE_BODY *sphere = BodyOf(MVE_CreateBodyFromMesh(6, 1, MVE_SHAPE_SPHERE, 0.5f, ""));
     ASSERT_NE(sphere, nullptr);
     EXPECT_FLOAT_EQ(sphere->v4fSize.x, 0.5f * std::sqrt(9.0f + 1.0f + 4.0f));
     EXPECT_EQ(sphere->Node->Mesh, nullptr);
 
     // A missing mesh or a shape the engine does not know: a red row and nothing registered.
     const size_t before = MVE_Engine().Registries.Bodies.Count();
-    EXPECT_EQ(MVE_CreateBodyFromMesh(7, 99, MVE_SHAPE_BOX, 1, ""), nullptr);
-    EXPECT_EQ(MVE_CreateBodyFromMesh(7, 1, 2, 1, ""), nullptr);
+    EXPECT_EQ(BodyOf(MVE_CreateBodyFromMesh(7, 99, MVE_SHAPE_BOX, 1, "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_CreateBodyFromMesh(7, 1, 2, 1, "")), nullptr);
     EXPECT_EQ(MVE_Engine().Registries.Bodies.Count(), before);
 }
 
 TEST_F(EngineTest, BodyPolyhedronFromMeshMergesPositions) {
     MakeUnsharedCube(1, 0.5f);
-    MVE_BODY *cube = MVE_CreateBodyFromMesh(1, 1, MVE_SHAPE_MESH, 3.0f, "");
+    MVE_BODY *cube = BodyOf(MVE_CreateBodyFromMesh(1, 1, MVE_SHAPE_MESH, 3.0f, ""));
     ASSERT_NE(cube, nullptr);
     const MVE_BODY_MESH *mesh = cube->Node->Mesh;
     EXPECT_EQ(mesh->iMaxVertex + 1, 8);
@@ -177,7 +176,7 @@ TEST_F(EngineTest, BodyPolyhedronFromMeshMergesPositions) {
     std::vector<int32_t> indices;
     for (int i = 0; i < 600; ++i) indices.push_back(static_cast<int32_t>(random() % positions.size()));
     MVE_MESH *source = MakeMesh(2, positions, indices);
-    MVE_BODY *body = MVE_CreateBodyFromMesh(2, 2, MVE_SHAPE_MESH, 1, "");
+    MVE_BODY *body = BodyOf(MVE_CreateBodyFromMesh(2, 2, MVE_SHAPE_MESH, 1, ""));
     ASSERT_NE(body, nullptr);
     std::vector<v4f> vertices;
     std::vector<int32_t> faces;
@@ -202,7 +201,7 @@ TEST_F(EngineTest, BodyPolyhedronFromMeshMergesPositions) {
 
     // A face index outside the vertices is refused: the physics thread would read past the array.
     MakeMesh(3, {{0, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 1}}, {0, 1, 3});
-    EXPECT_EQ(MVE_CreateBodyFromMesh(3, 3, MVE_SHAPE_MESH, 1, ""), nullptr);
+    EXPECT_EQ(BodyOf(MVE_CreateBodyFromMesh(3, 3, MVE_SHAPE_MESH, 1, "")), nullptr);
     EXPECT_EQ(MVE_IsBody(3), 0);
 }
 
@@ -225,7 +224,7 @@ TEST_F(EngineTest, BodyFileLoadsAndLogs) {
                        "\tEdges: 5 {\n\t\t0, 1\n\t\t1, 2\n\t\t2, 3\n\t\t3, 0\n\t\t0, 2\n\t}\n"
                        "\tFaces: 2 {\n\t\t0, 1, 2\n\t\t0, 2, 3\n\t}\n"
                        "}\n");
-    MVE_BODY *body = MVE_LoadBody(4, "Quad.mvb", "");
+    MVE_BODY *body = BodyOf(MVE_LoadBody(4, "Quad.mvb", ""));
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(body->sName, "Quad.mvb");
     EXPECT_EQ(body->iType, MVE_SHAPE_MESH);
@@ -253,7 +252,7 @@ TEST_F(EngineTest, BodyFileLoadsAndLogs) {
     EXPECT_NE(log.find("MVE_LoadBody"), std::string::npos);
 
     // A named load keeps its name; the definition tree is gone after loading.
-    EXPECT_NE(MVE_LoadBody(-1, "Quad.mvb", "quad"), nullptr);
+    EXPECT_NE(BodyOf(MVE_LoadBody(-1, "Quad.mvb", "quad")), nullptr);
     EXPECT_NE(MVE_Engine().Registries.Bodies.GetByName("quad"), nullptr);
     EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());
 }
@@ -272,15 +271,15 @@ TEST_F(EngineTest, BodyFileRejectsBadInput) {
     mvetest::WriteFile("OnlyVertices.mvb", "Body: x {\n\tVertices: 2 {\n\t\t0, 0, 0\n\t\t1, 1, 1\n\t}\n}\n");
     mvetest::WriteFile("Garbage.mvb", std::string("\x01\xff{{:;,}\0Body", 14));
 
-    EXPECT_EQ(MVE_LoadBody(1, "Missing.mvb", ""), nullptr);
-    EXPECT_EQ(MVE_LoadBody(1, "NoBody.mvb", ""), nullptr);
-    EXPECT_EQ(MVE_LoadBody(1, "", ""), nullptr);
-    EXPECT_EQ(MVE_LoadBody(1, nullptr, ""), nullptr);
-    EXPECT_EQ(MVE_LoadBody(1, "Garbage.mvb", ""), nullptr);
-    EXPECT_EQ(MVE_LoadBody(1, "BadFace.mvb", ""), nullptr);
-    EXPECT_EQ(MVE_LoadBody(1, "BadEdge.mvb", ""), nullptr);
-    EXPECT_EQ(MVE_LoadBody(1, "NaN.mvb", ""), nullptr);
-    EXPECT_EQ(MVE_LoadBody(1, "NoVertices.mvb", ""), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "Missing.mvb", "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "NoBody.mvb", "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "", "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, nullptr, "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "Garbage.mvb", "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "BadFace.mvb", "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "BadEdge.mvb", "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "NaN.mvb", "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "NoVertices.mvb", "")), nullptr);
     EXPECT_EQ(MVE_Engine().Registries.Bodies.Count(), 0u);
     const std::string log = LogText();
     EXPECT_NE(log.find("Fail: File not found!"), std::string::npos);
@@ -291,7 +290,7 @@ TEST_F(EngineTest, BodyFileRejectsBadInput) {
     EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());
 
     // Missing lists are empty lists, never a count without an array.
-    MVE_BODY *body = MVE_LoadBody(1, "OnlyVertices.mvb", "");
+    MVE_BODY *body = BodyOf(MVE_LoadBody(1, "OnlyVertices.mvb", ""));
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(body->Node->Mesh->iMaxVertex, 1);
     EXPECT_EQ(body->Node->Mesh->iMaxEdge, -1);
@@ -302,8 +301,8 @@ TEST_F(EngineTest, BodyFileRejectsBadInput) {
 TEST_F(EngineTest, BodyFreedWhileObjectsUseIt) {
     MakeMesh(1, {{0, 0, 0, 1}}, {});
     MVE_CreateSphereBody(6, 2.0f, "");
-    MVE_OBJECT *a = MVE_CreateObject(10, 1, -1, "", 0, 1);
-    MVE_OBJECT *b = MVE_CreateObject(11, 1, -1, "", 0, 1);
+    MVE_OBJECT *a = ObjectOf(MVE_CreateObject(10, 1, -1, "", 0, 1));
+    MVE_OBJECT *b = ObjectOf(MVE_CreateObject(11, 1, -1, "", 0, 1));
     MVE_SetObjectBody(10, 6, 1.0f);
     MVE_SetObjectBody(11, 6, 1.0f);
     MVE_SetObjectMass(11, 2.0f);

@@ -15,7 +15,7 @@ class CollisionTest : public PhysicsFixture {
     MVE_PHYSICS_STATE &P() { return MVE_Engine().Physics; }
 };
 
-int Id(const MVE_OBJECT *o) { return MVE_GetObjectID(o); }
+int Id(const MVE_OBJECT *o) { return IdOf(o); }
 
 }  // namespace
 
@@ -100,7 +100,7 @@ TEST_F(CollisionTest, SphereBouncesOffStaticBox) {
 
 TEST_F(CollisionTest, MeshAgainstSpherePointAndMesh) {
     MVE_CreateBoxMesh(11, 2.0f, 1.0f, 0, "");
-    ASSERT_NE(MVE_CreateBodyFromMesh(13, 11, MVE_SHAPE_MESH, 1.0f, ""), nullptr);
+    ASSERT_NE(BodyOf(MVE_CreateBodyFromMesh(13, 11, MVE_SHAPE_MESH, 1.0f, "")), nullptr);
     MVE_CreateSphereBody(6, 2.0f, "");
     MVE_OBJECT *block = MakeObject(13, 0.0f, 0.0f, 0.0f, 0.0f);
 
@@ -208,9 +208,9 @@ TEST_F(CollisionTest, SoundsAndCallbacks) {
     MVE_CreateMaterialListEntry(&matBox, "Plane");
     MVE_CreateBoxBody(3, 4.0f, MVE_IGNORE_F, MVE_IGNORE_F, "");
     MVE_CreateSphereBody(6, 2.0f, "");
-    const int box = MVE_GetObjectID(MVE_CreateObject(-1, kMesh, matBox, "", 0, 1));
+    const int box = MVE_CreateObject(-1, kMesh, matBox, "", 0, 1);
     MVE_SetObjectBody(box, 3, 1.0f);
-    const int ball = MVE_GetObjectID(MVE_CreateObject(-1, kMesh, matBall, "", 0, 1));
+    const int ball = MVE_CreateObject(-1, kMesh, matBall, "", 0, 1);
     MVE_SetObjectBody(ball, 6, 1.0f);
     MVE_SetObjectMass(ball, 1.0f);
     MVE_SetObjectRestitution(ball, 0.0f);
@@ -256,7 +256,7 @@ TEST_F(CollisionTest, SoundsAndCallbacks) {
     EXPECT_EQ(g_calls, 2);
 
     // A callback that frees its partner, or itself, ends that object's pairs safely.
-    const int third = MVE_GetObjectID(MakeObject(6, 1.0f, 0.0f, 2.95f, 1.5f));
+    const int third = IdOf(MakeObject(6, 1.0f, 0.0f, 2.95f, 1.5f));
     g_victim = ball;
     MVE_SetObjectCallback(box, FreeVictim);
     drop(2.0f);
@@ -308,29 +308,29 @@ void BuildMixedScene() {
     options.iExtraBalls = 150;
     mvesample::BuildScene(options);
     MVE_CreateBodyFromMesh(13, 11, MVE_SHAPE_MESH, 1.0f, "");
-    const int floor = MVE_GetObjectID(MVE_CreateObject(-1, 11, -1, "", 0, 1));
+    const int floor = MVE_CreateObject(-1, 11, -1, "", 0, 1);
     MVE_ScaleObject(floor, 12.0f, 0.5f, 12.0f, 0);
     MVE_MoveObject(floor, 0.0f, 4.0f, -4.0f, 0);
     MVE_SetObjectBody(floor, 13, 1.0f);
     for (int i = 0; i < 6; ++i) {
-        const int bar = MVE_GetObjectID(MVE_CreateObject(-1, 11, -1, "", 0, 1));
+        const int bar = MVE_CreateObject(-1, 11, -1, "", 0, 1);
         MVE_ScaleObject(bar, 1.0f, 0.1f, 0.1f, 0);
         MVE_RotateObject(bar, 30.0f * i, 45.0f + 10.0f * i, 20.0f, 0);
         MVE_MoveObject(bar, -2.0f + 0.8f * i, 11.0f + 0.3f * i, -4.0f + 0.2f * i, 0);
         MVE_SetObjectBody(bar, 12, 1.0f);
         MVE_SetObjectMass(bar, 1.0f);
         MVE_SetObjectFriction(bar, 0.0f);
-        const int cube = MVE_GetObjectID(MVE_CreateObject(-1, 11, -1, "", 0, 1));
+        const int cube = MVE_CreateObject(-1, 11, -1, "", 0, 1);
         MVE_ScaleObject(cube, 0.4f, 0.4f, 0.4f, 0);
         MVE_MoveObject(cube, 3.0f - 0.7f * i, 10.0f + 0.5f * i, -4.5f, 0);
         MVE_SetObjectBody(cube, 13, 1.0f);
         MVE_SetObjectMass(cube, 0.5f);
-        const int point = MVE_GetObjectID(MVE_CreateObject(-1, 5, -1, "", 0, 1));
+        const int point = MVE_CreateObject(-1, 5, -1, "", 0, 1);
         MVE_MoveObject(point, 0.3f * i - 0.5f, 13.0f + i, -4.0f, 0);
         MVE_SetObjectBody(point, -1, 1.0f);
         MVE_SetObjectMass(point, 0.2f);
     }
-    const int post = MVE_GetObjectID(MVE_CreateObject(-1, 5, -1, "", 0, 1));  // a static sphere
+    const int post = MVE_CreateObject(-1, 5, -1, "", 0, 1);  // a static sphere
     MVE_MoveObject(post, 4.0f, 6.0f, -4.0f, 0);
     MVE_SetObjectBody(post, 6, 1.0f);
 }

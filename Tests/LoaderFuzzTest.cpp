@@ -74,25 +74,25 @@ TEST_F(LoaderFuzzTest, DamagedFilesAreRefusedOrLoadConsistently) {
     const std::string mvm = mvetest::ReadFile("box.mvm");
     mvetest::WriteFile("wedge.mvb", kBody);
     mvetest::WriteFile("quad.obj", kObj);
-    ASSERT_NE(MVE_LoadBody(2, "wedge.mvb", ""), nullptr);
-    ASSERT_NE(MVE_LoadMesh(3, "box.mvm", "", 0), nullptr);
-    ASSERT_NE(MVE_LoadOBJMesh(4, "quad.obj", ""), nullptr);
+    ASSERT_NE(BodyOf(MVE_LoadBody(2, "wedge.mvb", "")), nullptr);
+    ASSERT_NE(MeshOf(MVE_LoadMesh(3, "box.mvm", "", 0)), nullptr);
+    ASSERT_NE(MeshOf(MVE_LoadOBJMesh(4, "quad.obj", "")), nullptr);
 
     std::mt19937 rng(20261207);
     int loaded[3] = {0, 0, 0};
     for (int round = 0; round < 500; ++round) {
         mvetest::WriteFile("d.mvb", Damage(kBody, rng));
-        if (MVE_BODY *body = MVE_LoadBody(10, "d.mvb", "")) {
+        if (MVE_BODY *body = BodyOf(MVE_LoadBody(10, "d.mvb", ""))) {
             ++loaded[0];
             ExpectConsistent(body);
         }
         mvetest::WriteFile("d.mvm", Damage(mvm, rng));
-        if (MVE_MESH *mesh = MVE_LoadMesh(11, "d.mvm", "", 0)) {
+        if (MVE_MESH *mesh = MeshOf(MVE_LoadMesh(11, "d.mvm", "", 0))) {
             ++loaded[1];
             ExpectConsistent(mesh);
         }
         mvetest::WriteFile("d.obj", Damage(kObj, rng));
-        if (MVE_MESH *mesh = MVE_LoadOBJMesh(12, "d.obj", "")) {
+        if (MVE_MESH *mesh = MeshOf(MVE_LoadOBJMesh(12, "d.obj", ""))) {
             ++loaded[2];
             ExpectConsistent(mesh);
         }

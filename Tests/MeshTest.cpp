@@ -49,9 +49,9 @@ MVE_MESH *Build(int id, const std::vector<std::array<float, 5>> &corners, const 
 
 TEST_F(MeshTest, BuildingProceduresRefuseBadNumbersWithoutWriting) {
     OpenLog();
-    MVE_MESH *mesh = MVE_CreateMesh(3, "Built");
+    MVE_MESH *mesh = MeshOf(MVE_CreateMesh(3, "Built"));
     ASSERT_NE(mesh, nullptr);
-    EXPECT_EQ(MVE_GetMeshID(mesh), 3);
+    EXPECT_EQ(IdOf(mesh), 3);
     EXPECT_EQ(MVE_SetMeshVertexCount(3, 4), 4 * 52);
     EXPECT_EQ(mesh->iVertices, 4);
     EXPECT_EQ(MVE_SetMeshTriangleCount(3, 2), 6 * 4);
@@ -67,7 +67,6 @@ TEST_F(MeshTest, BuildingProceduresRefuseBadNumbersWithoutWriting) {
     EXPECT_EQ(MVE_SetMeshTexCoord(3, 1 << 30, 1, 1), 0);
     EXPECT_EQ(MVE_SetMeshVertexGroup(3, 4, 1), 0);
     EXPECT_EQ(MVE_SetMeshTriangle(3, 2, 0, 1, 2), 0);         // triangle number out of range
-    EXPECT_EQ(MVE_SetMeshTriangle(3, 0, 0, 1, 4), 0);         // corner beyond the vertices
     EXPECT_EQ(MVE_SetMeshTriangle(3, 0, -1, 1, 2), 0);
     EXPECT_EQ(MVE_SetMeshVertexCount(3, -1), 0);
     EXPECT_EQ(MVE_SetMeshTriangleCount(3, -5), 0);
@@ -76,7 +75,7 @@ TEST_F(MeshTest, BuildingProceduresRefuseBadNumbersWithoutWriting) {
     EXPECT_EQ(MVE_FinishMesh(77), 0);
     EXPECT_EQ(MVE_SetMeshVertexCount(0x12340005, 3), 0);      // forged automatic ID
     const std::string log = LogText().substr(log0.size());
-    EXPECT_EQ(Count(log, MVE_FAIL_VERTEX_RANGE), 6);
+    EXPECT_EQ(Count(log, MVE_FAIL_VERTEX_RANGE), 5);
     EXPECT_EQ(Count(log, MVE_FAIL_TRIANGLE_RANGE), 1);
     EXPECT_EQ(Count(log, MVE_FAIL_COUNT), 2);
     EXPECT_EQ(Count(log, MVE_FAIL_MESH_NOT_FOUND), 4);
@@ -142,7 +141,7 @@ TEST_F(MeshTest, FinishRefusesIndicesOutsideTheVerticesAndOddGroupNumbers) {
     MVE_MESH *mesh = Build(1, {{0, 0, 0, 0, 0}, {1, 0, 0, 1, 0}, {0, 1, 0, 0, 1}}, {0, 1, 2});
     mesh->Index[2] = 9;  // engine code writing the array directly
     EXPECT_EQ(MVE_FinishMesh(mesh), 0);
-    EXPECT_NE(LogText().find(MVE_FAIL_INDEX_RANGE), std::string::npos);
+    EXPECT_NE(LogText().find("Fail: Mesh 1: triangle 0 has corner 9 outside its 3 vertices!"), std::string::npos);
     mesh->Index[2] = 2;
     mesh->Index.push_back(0);  // not a whole triangle
     EXPECT_EQ(MVE_FinishMesh(mesh), 0);
@@ -215,7 +214,7 @@ TEST_F(MeshTest, ObjBasicsFollowTheEngineRules) {
     // Three of each kind and one face naming all three parts.
     Obj("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0.25 0.75\nvn 0 0 1\nvn 0 1 0\nvn 1 0 0\n"
                    "f 1/1/1 2/2/2 3/3/3\n");
-    MVE_MESH *mesh = MVE_LoadOBJMesh(1, "tri.obj", "");
+    MVE_MESH *mesh = MeshOf(MVE_LoadOBJMesh(1, "tri.obj", ""));
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->sName, "tri.obj");
     EXPECT_EQ(mesh->iVertices, 3);
@@ -233,7 +232,7 @@ TEST_F(MeshTest, ObjBasicsFollowTheEngineRules) {
     // A quad gives two triangles over its four corners; an empty texture part gives zeros; the
     // named mesh keeps its name.
     Obj("quad.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0.5 0.5\nvn 0 0 1\nf 1//1 2//1 3//1 4//1\n");
-    mesh = MVE_LoadOBJMesh(2, "quad.obj", "Quad");
+    mesh = MeshOf(MVE_LoadOBJMesh(2, "quad.obj", "Quad"));
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->sName, "Quad");
     EXPECT_EQ(mesh->iVertices, 4);
@@ -244,7 +243,7 @@ TEST_F(MeshTest, ObjBasicsFollowTheEngineRules) {
     // Groups in order of first appearance; corners before any "g" are in group 0.
     Obj("groups.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\ng first\nf 1 2 3\ng  second part \nf 3 2 1\n"
                       "g first\nf 1 3 2\n");
-    mesh = MVE_LoadOBJMesh(3, "groups.obj", "");
+    mesh = MeshOf(MVE_LoadOBJMesh(3, "groups.obj", ""));
     ASSERT_NE(mesh, nullptr);
     ASSERT_EQ(mesh->Groups.size(), 2u);
     EXPECT_EQ(mesh->Groups[1]->sName, "second part");
@@ -261,7 +260,7 @@ TEST_F(MeshTest, ObjAcceptsTheWaysPeopleWriteIt) {
         "# exported\r\nmtllib x.mtl\r\no thing\r\n\tv\t0  0 0\r\nv 1 0 0 # corner\r\nv 1 1 0\r\nv 0 1 0\r\n"
         "v -1 0.5 0\r\nvt 1e-1 +2.5E-1\r\nvn 0 0 1\r\ns off\r\nusemtl red\r\n"
         "f -5/1/1 -4/1/1 -3/1/1 -2/1/1 -1/1/1   \r\nl 1 2\r\nf 1/1 2/1 3/1");
-    MVE_MESH *mesh = MVE_LoadOBJMesh(-1, "real.obj", "");
+    MVE_MESH *mesh = MeshOf(MVE_LoadOBJMesh(-1, "real.obj", ""));
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->iVertices, 8);
     EXPECT_EQ(mesh->Index, (std::vector<int32_t>{0, 1, 2, 0, 2, 3, 0, 3, 4, 5, 6, 7}));
@@ -273,20 +272,20 @@ TEST_F(MeshTest, ObjAcceptsTheWaysPeopleWriteIt) {
 
     // A UTF-8 byte-order mark does not hide the first statement.
     Obj("bom.obj", "\xEF\xBB\xBFv 0 0 7\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-    mesh = MVE_LoadOBJMesh(3, "bom.obj", "");
+    mesh = MeshOf(MVE_LoadOBJMesh(3, "bom.obj", ""));
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->Vertex[0].v4fVertex.z, 7.0f);
 
     // Positions named before they are defined still resolve.
     Obj("forward.obj", "f 1 2 3\nv 0 0 0\nv 2 0 0\nv 0 3 0\n");
-    mesh = MVE_LoadOBJMesh(4, "forward.obj", "");
+    mesh = MeshOf(MVE_LoadOBJMesh(4, "forward.obj", ""));
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->Vertex[2].v4fVertex.y, 3.0f);
     EXPECT_EQ(mesh->Vertex[2].v4fVertex.w, 1.0f);
 
     // A file without faces is an empty mesh, not an error.
     Obj("empty.obj", "# nothing\n\n");
-    mesh = MVE_LoadOBJMesh(5, "empty.obj", "");
+    mesh = MeshOf(MVE_LoadOBJMesh(5, "empty.obj", ""));
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->iVertices, 0);
 }
@@ -294,7 +293,7 @@ TEST_F(MeshTest, ObjAcceptsTheWaysPeopleWriteIt) {
 TEST_F(MeshTest, ObjRejectsBadIndicesAndTruncatedData) {
     OpenLog();
     Obj("good.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-    MVE_MESH *good = MVE_LoadOBJMesh(1, "good.obj", "Shared");
+    MVE_MESH *good = MeshOf(MVE_LoadOBJMesh(1, "good.obj", "Shared"));
     ASSERT_NE(good, nullptr);
     const std::string head = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\n";
     const std::pair<std::string, std::string> cases[] = {
@@ -318,7 +317,7 @@ TEST_F(MeshTest, ObjRejectsBadIndicesAndTruncatedData) {
         const std::string file = "bad" + std::to_string(n++) + ".obj";
         Obj(file, text);
         const std::string before = LogText();
-        EXPECT_EQ(MVE_LoadOBJMesh(1, file.c_str(), "Shared"), nullptr) << text;
+        EXPECT_EQ(MeshOf(MVE_LoadOBJMesh(1, file.c_str(), "Shared")), nullptr) << text;
         const std::string log = LogText().substr(before.size());
         EXPECT_NE(log.find(row), std::string::npos) << text << "\n" << log;
         EXPECT_EQ(log.find(">OK<"), std::string::npos);
@@ -326,9 +325,9 @@ TEST_F(MeshTest, ObjRejectsBadIndicesAndTruncatedData) {
         EXPECT_EQ(MVE_GetMesh(1), good);
         EXPECT_EQ(MVE_Engine().Registries.Meshes.GetByName("Shared"), good);
     }
-    EXPECT_EQ(MVE_LoadOBJMesh(2, "missing.obj", ""), nullptr);
+    EXPECT_EQ(MeshOf(MVE_LoadOBJMesh(2, "missing.obj", "")), nullptr);
     EXPECT_NE(LogText().find(MVE_FAIL_FILE_NOT_FOUND), std::string::npos);
-    EXPECT_EQ(MVE_LoadOBJMesh(0x7FFF0001, "good.obj", ""), nullptr);  // forged automatic ID
+    EXPECT_EQ(MeshOf(MVE_LoadOBJMesh(0x7FFF0001, "good.obj", "")), nullptr);  // forged automatic ID
     EXPECT_NE(LogText().find("Fail: This ID is not available!"), std::string::npos);
     EXPECT_EQ(MVE_Engine().Registries.Meshes.Count(), 1u);
 }
@@ -348,7 +347,7 @@ TEST_F(MeshTest, ObjCorpusFilesLoadOrFailCleanly) {
     };
     for (const Expected &e : valid) {
         const std::string path = (corpus / e.sFile).string();
-        MVE_MESH *mesh = MVE_LoadOBJMesh(-1, path.c_str(), "");
+        MVE_MESH *mesh = MeshOf(MVE_LoadOBJMesh(-1, path.c_str(), ""));
         ASSERT_NE(mesh, nullptr) << e.sFile;
         EXPECT_EQ(mesh->iIndices, 3 * e.iTriangles) << e.sFile;
         for (int32_t i : mesh->Index) ASSERT_LT(i, mesh->iVertices) << e.sFile;
@@ -369,13 +368,13 @@ TEST_F(MeshTest, ObjCorpusFilesLoadOrFailCleanly) {
     for (const char *bad : {"invalid/invalid-relative-vertex-index.obj", "invalid/issue-140-zero-face-idx.obj",
                             "../misc/nonsense.bin"}) {
         const std::string path = (corpus / bad).string();
-        EXPECT_EQ(MVE_LoadOBJMesh(-1, path.c_str(), ""), nullptr) << bad;
+        EXPECT_EQ(MeshOf(MVE_LoadOBJMesh(-1, path.c_str(), "")), nullptr) << bad;
     }
     EXPECT_EQ(MVE_Engine().Registries.Meshes.Count(), before);
 }
 
 TEST_F(MeshTest, PlaneBoxAndSphereGeometry) {
-    MVE_MESH *plane = MVE_CreatePlaneMesh(1, 2.0f, 1.0f, "");
+    MVE_MESH *plane = MeshOf(MVE_CreatePlaneMesh(1, 2.0f, 1.0f, ""));
     ASSERT_NE(plane, nullptr);
     ASSERT_EQ(plane->iVertices, 6);
     EXPECT_EQ(plane->Index, (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
@@ -394,7 +393,7 @@ TEST_F(MeshTest, PlaneBoxAndSphereGeometry) {
 
     // Box: six faces, every vertex on the cube's surface, normals pointing out of their face.
     const size_t before = MVE_Engine().Registries.Meshes.Count();
-    MVE_MESH *box = MVE_CreateBoxMesh(2, 2.0f, 1.0f, -1, "Box");
+    MVE_MESH *box = MeshOf(MVE_CreateBoxMesh(2, 2.0f, 1.0f, -1, "Box"));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MVE_Engine().Registries.Meshes.Count(), before + 1);  // no template plane left behind
     ASSERT_EQ(box->iVertices, 36);
@@ -420,11 +419,11 @@ TEST_F(MeshTest, PlaneBoxAndSphereGeometry) {
         const float *normal = box->Vertex[box->Index[3 * t]].v3fNormal;
         EXPECT_GT(n[0] * normal[0] + n[1] * normal[1] + n[2] * normal[2], 0.0f) << "triangle " << t;
     }
-    MVE_MESH *flat = MVE_CreateBoxMesh(3, 2.0f, 1.0f, 0, "");
+    MVE_MESH *flat = MeshOf(MVE_CreateBoxMesh(3, 2.0f, 1.0f, 0, ""));
     for (const MVE_MESH_VERTEX &v : flat->Vertex) EXPECT_EQ(v.iGroup, 0);
 
     // Sphere: 6 vertices and 2 triangles per cell, every point at the radius, v = 0 at +y.
-    MVE_MESH *sphere = MVE_CreateSphereMesh(4, 2.0f, 4, 2, "");
+    MVE_MESH *sphere = MeshOf(MVE_CreateSphereMesh(4, 2.0f, 4, 2, ""));
     ASSERT_NE(sphere, nullptr);
     EXPECT_EQ(sphere->iVertices, 48);
     EXPECT_EQ(sphere->iIndices, 48);
@@ -435,8 +434,8 @@ TEST_F(MeshTest, PlaneBoxAndSphereGeometry) {
             EXPECT_EQ(v.v4fVertex.y, 2.0f);
         }
     }
-    EXPECT_EQ(MVE_CreateSphereMesh(5, 1.0f, 0, 3, ""), nullptr);
-    EXPECT_EQ(MVE_CreateSphereMesh(5, 1.0f, 1 << 20, 1 << 20, ""), nullptr);
+    EXPECT_EQ(MeshOf(MVE_CreateSphereMesh(5, 1.0f, 0, 3, "")), nullptr);
+    EXPECT_EQ(MeshOf(MVE_CreateSphereMesh(5, 1.0f, 1 << 20, 1 << 20, "")), nullptr);
     EXPECT_EQ(MVE_GetMesh(5), nullptr);
 }
 
@@ -492,11 +491,11 @@ TEST_F(MeshTest, AddMeshToMeshCopiesTransformsAndShiftsIndices) {
 TEST_F(MeshTest, MvmRoundTripAndLoaderRules) {
     OpenLog();
     // Save a built mesh with groups, load it back: 6 decimals, exact indices, groups gone.
-    MVE_MESH *box = MVE_CreateBoxMesh(1, 1.3f, 2.0f, -1, "");
+    MVE_MESH *box = MeshOf(MVE_CreateBoxMesh(1, 1.3f, 2.0f, -1, ""));
     MVE_SetMeshTexCoord(1, 5, 0.1234564f, -7.25f);
     MVE_FinishMesh(1);  // tangents of the changed mapping, to compare with the loaded mesh's
     ASSERT_EQ(MVE_SaveMesh(1, "Box.mvm", "Box"), 1);
-    MVE_MESH *loaded = MVE_LoadMesh(2, "Box.mvm", "", 0);
+    MVE_MESH *loaded = MeshOf(MVE_LoadMesh(2, "Box.mvm", "", 0));
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->sName, "Box.mvm");
     ASSERT_EQ(loaded->iVertices, box->iVertices);
@@ -525,7 +524,7 @@ TEST_F(MeshTest, MvmRoundTripAndLoaderRules) {
                        "Scene {\n Mesh: Hand {\n  Vertices: 4 {\n   0,0,0\n   1,0,0\n   0,1,0\n   1,1,0\n  }\n"
                        "  Normals: 1 { 0, 0, 1 }\n"
                        "  Faces: 5 {\n   0,1,2\n   2,1,3\n   $3,2,1\n   0,2,3\n   1,2,3\n  }\n }\n}\n");
-    MVE_MESH *hand = MVE_LoadMesh(-1, "models/Hand.mvm", "", 0);
+    MVE_MESH *hand = MeshOf(MVE_LoadMesh(-1, "models/Hand.mvm", "", 0));
     ASSERT_NE(hand, nullptr);
     EXPECT_EQ(hand->sName, "Hand.mvm");
     EXPECT_EQ(hand->iIndices, 15);
@@ -539,7 +538,7 @@ TEST_F(MeshTest, MvmRoundTripAndLoaderRules) {
 
 TEST_F(MeshTest, MvmRejectsBrokenFilesWithoutRegistering) {
     OpenLog();
-    MVE_MESH *keep = MVE_CreatePlaneMesh(1, 1.0f, 1.0f, "Keep");
+    MVE_MESH *keep = MeshOf(MVE_CreatePlaneMesh(1, 1.0f, 1.0f, "Keep"));
     const std::string vertices = "Mesh: M {\n Vertices: 3 {\n  0,0,0\n  1,0,0\n  0,1,0\n }\n";
     const std::pair<std::string, std::string> cases[] = {
         {vertices + " Faces: 2 {\n  0,1,2\n  0,1,3\n }\n}\n", "Fail: Face 1: index 3 out of range!"},
@@ -552,14 +551,14 @@ TEST_F(MeshTest, MvmRejectsBrokenFilesWithoutRegistering) {
         const std::string file = "bad" + std::to_string(n++) + ".mvm";
         mvetest::WriteFile(dir_ / file, text);
         const std::string before = LogText();
-        EXPECT_EQ(MVE_LoadMesh(1, file.c_str(), "Keep", 0), nullptr) << text;
+        EXPECT_EQ(MeshOf(MVE_LoadMesh(1, file.c_str(), "Keep", 0)), nullptr) << text;
         const std::string log = LogText().substr(before.size());
         EXPECT_NE(log.find(row), std::string::npos) << log;
         EXPECT_EQ(MVE_GetMesh(1), keep);
         EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());
     }
-    EXPECT_EQ(MVE_LoadMesh(2, "missing.mvm", "", 0), nullptr);
-    EXPECT_EQ(MVE_LoadMesh(2, (std::string(MVE_TEST_CORPUS) + "/misc/nonsense.bin").c_str(), "", 0), nullptr);
+    EXPECT_EQ(MeshOf(MVE_LoadMesh(2, "missing.mvm", "", 0)), nullptr);
+    EXPECT_EQ(MeshOf(MVE_LoadMesh(2, (std::string(MVE_TEST_CORPUS) + "/misc/nonsense.bin").c_str(), "", 0)), nullptr);
     EXPECT_EQ(MVE_GetMesh(2), nullptr);
     EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());
 }
@@ -570,7 +569,7 @@ class MeshGLTest : public mvetest::GLTest {};
 
 TEST_F(MeshGLTest, FinishUploadsTheVertexLayoutAndReplacesOldObjects) {
     MVE_GL_TABLE &gl = MVE_gl();
-    MVE_MESH *mesh = MVE_CreateBoxMesh(1, 2.0f, 1.0f, -1, "");
+    MVE_MESH *mesh = MeshOf(MVE_CreateBoxMesh(1, 2.0f, 1.0f, -1, ""));
     ASSERT_NE(mesh, nullptr);
     ASSERT_GT(mesh->iVertexArray, 0);
     ASSERT_GT(mesh->iVertexBuffer, 0);
@@ -635,4 +634,41 @@ TEST_F(MeshGLTest, FinishUploadsTheVertexLayoutAndReplacesOldObjects) {
     EXPECT_EQ(MVE_FinishMesh(2), 1);
     EXPECT_GT(MVE_GetMesh(2)->iIndexBuffer, 0);
     EXPECT_EQ(gl.glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Triangles may come before the vertices they name; the corners are checked where the mesh is used,
+// and a mesh whose corners stay outside its vertices is refused there by name, never drawn or saved.
+TEST_F(MeshTest, TrianglesMayBeSetBeforeTheirVertices) {
+    OpenLog();
+    const int mesh = MVE_CreateMesh(-1, "Wedge");
+    ASSERT_NE(mesh, 0);
+    EXPECT_EQ(MVE_SetMeshTriangleCount(mesh, 2), 24);
+    EXPECT_EQ(MVE_SetMeshTriangle(mesh, 0, 0, 1, 2), 1);
+    EXPECT_EQ(MVE_SetMeshTriangle(mesh, 1, 2, 1, 3), 1);  // shares an edge with the first
+    EXPECT_EQ(MVE_SetMeshTriangle(mesh, 1, 2, -1, 3), 0);  // a negative corner can never become valid
+    EXPECT_EQ(MVE_SetMeshVertexCount(mesh, 3), 156);
+    const float corners[4][3] = {{0, 0, 0}, {3, 0, 0}, {0, 0.5f, 0}, {3, 0.5f, -2}};
+    for (int v = 0; v < 3; ++v) MVE_SetMeshVertex(mesh, v, corners[v][0], corners[v][1], corners[v][2], 1);
+
+    // Corner 3 is still missing: finishing, saving, appending and bodies refuse it by name.
+    EXPECT_EQ(MVE_FinishMesh(mesh), 0);
+    EXPECT_EQ(MVE_SaveMesh(mesh, "wedge.mvm", "Wedge"), 0);
+    EXPECT_FALSE(std::filesystem::exists("wedge.mvm"));
+    EXPECT_EQ(MVE_CreateBodyFromMesh(-1, mesh, MVE_SHAPE_MESH, 1.0f, ""), 0);
+    const int target = MVE_CreateMesh(-1, "");
+    EXPECT_EQ(MVE_AddMeshToMesh(target, mesh, 0, 0, 0, 0, 0, 0, 1, 1, 1, -1), -1);
+    EXPECT_EQ(Count(LogText(), "Fail: Mesh 'Wedge': triangle 1 has corner 3 outside its 3 vertices!"), 4);
+
+    // Once the vertex exists, everything works and the shared edge merges in the body.
+    EXPECT_EQ(MVE_SetMeshVertexCount(mesh, 4), 208);  // zeroes the vertices: set them again
+    for (int v = 0; v < 4; ++v) MVE_SetMeshVertex(mesh, v, corners[v][0], corners[v][1], corners[v][2], 1);
+    EXPECT_EQ(MVE_FinishMesh(mesh), 1);
+    EXPECT_EQ(MVE_SaveMesh(mesh, "wedge.mvm", "Wedge"), 1);
+    const int body = MVE_CreateBodyFromMesh(-1, mesh, MVE_SHAPE_MESH, 1.0f, "");
+    ASSERT_NE(body, 0);
+    const MVE_BODY *b = MVE_GetBody(body);
+    ASSERT_TRUE(b->Node && b->Node->Mesh);
+    EXPECT_EQ(b->Node->Mesh->iMaxVertex + 1, 4);
+    EXPECT_EQ(b->Node->Mesh->iMaxEdge + 1, 5);
+    EXPECT_EQ(b->Node->Mesh->iMaxFace + 1, 2);
 }

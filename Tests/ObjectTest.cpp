@@ -38,12 +38,12 @@ void ExpectNear(const v4f &v, float x, float y, float z, float w) {
 TEST_F(EngineTest, ObjectCreationAndPhysicsLists) {
     MakeTinyMesh(1);
     MVE_CreateSphereBody(6, 2.0f, "");
-    EXPECT_EQ(MVE_CreateObject(5, 99, -1, "", 0, 1), nullptr);  // no mesh: nothing, silently
-    EXPECT_EQ(MVE_CreateObject(0x10005, 1, -1, "", 0, 1), nullptr);
+    EXPECT_EQ(ObjectOf(MVE_CreateObject(5, 99, -1, "", 0, 1)), nullptr);  // no mesh: nothing, silently
+    EXPECT_EQ(ObjectOf(MVE_CreateObject(0x10005, 1, -1, "", 0, 1)), nullptr);
 
-    MVE_OBJECT *object = MVE_CreateObject(5, 1, -1, "box", 0, 1);
+    MVE_OBJECT *object = ObjectOf(MVE_CreateObject(5, 1, -1, "box", 0, 1));
     ASSERT_NE(object, nullptr);
-    EXPECT_EQ(MVE_GetObjectID(object), 5);
+    EXPECT_EQ(IdOf(object), 5);
     EXPECT_EQ(object->Header.iKind, MVE_KIND_OBJECT);
     EXPECT_EQ(object->Header.pModel, &object->m4fModel);
     EXPECT_EQ(object->Header.pOrientation, &object->v4fOrientation);
@@ -90,7 +90,7 @@ TEST_F(EngineTest, ObjectCreationAndPhysicsLists) {
     EXPECT_EQ(object->iCollide, 0);
 
     // Re-using the static ID frees the first object and takes it out of the lists.
-    MVE_OBJECT *second = MVE_CreateObject(5, 1, -1, "", 0, 1);
+    MVE_OBJECT *second = ObjectOf(MVE_CreateObject(5, 1, -1, "", 0, 1));
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(MVE_Engine().Physics.Dynamic.empty());
     MVE_FreeObject(5);
@@ -219,7 +219,8 @@ TEST_F(EngineTest, ObjectJointsAndEnergy) {
 
     // Freeing an object takes its joints out of the simulation; no joint keeps a pointer to it.
     const int second = MVE_CreateJoint(7, 0, 1, 0, 0, 0, 2, 0, 0, 0, 0, 0);
-    EXPECT_EQ(second, 7);
+    EXPECT_NE(second, 0);
+    EXPECT_EQ(MVE_GetJoint(second), MVE_GetJoint(7));
     EXPECT_EQ(MVE_GetJointCount(), 2);
     const MVE_OBJECT *freed = MVE_GetObject(2);
     MVE_FreeObject(2);
@@ -276,7 +277,7 @@ TEST_F(EngineTest, ObjectUnknownIDsDoNothing) {
     EXPECT_EQ(node->Header.pModel, node->Header.pWorld);
     EXPECT_FLOAT_EQ(node->m4fMatrix.m[15], 1.0f);
     // An object freed and its ID reused by a new one: the stale automatic ID finds nothing.
-    const int stale = MVE_GetObjectID(MVE_CreateObject(-1, 1, -1, "", 0, 1));
+    const int stale = MVE_CreateObject(-1, 1, -1, "", 0, 1);
     MVE_FreeObject(stale);
     MVE_CreateObject(-1, 1, -1, "", 0, 1);
     EXPECT_EQ(MVE_MoveObject(stale, 1, 1, 1, 0), 0);
@@ -320,8 +321,8 @@ TEST_F(EngineTest, ObjectsLetGoOfFreedMeshesAndMaterials) {
     MakeTinyMesh(3);
     int material = 8;
     MVE_MATERIAL *red = MVE_CreateMaterialListEntry(&material, "Red");
-    int a = MVE_GetObjectID(MVE_CreateObject(MVE_ID_AUTO, 3, 8, "", 0, 1));
-    int b = MVE_GetObjectID(MVE_CreateObject(MVE_ID_AUTO, 3, 8, "", 0, 1));
+    int a = MVE_CreateObject(MVE_ID_AUTO, 3, 8, "", 0, 1);
+    int b = MVE_CreateObject(MVE_ID_AUTO, 3, 8, "", 0, 1);
     ASSERT_EQ(MVE_GetObject(a)->pMaterial, red);
     MVE_FreeMaterial(8);
     MVE_FreeMesh(3);

@@ -16,8 +16,8 @@ inline constexpr int kMesh = 1;
 
 // An object with the given body (an ID, or -1 for the point body) and mass at (x, y, z).
 inline MVE_OBJECT *MakeObject(int body, float mass, float x, float y, float z, float scale = 1.0f) {
-    MVE_OBJECT *o = MVE_CreateObject(-1, kMesh, -1, "", 0, 1);
-    const int id = MVE_GetObjectID(o);
+    MVE_OBJECT *o = ObjectOf(MVE_CreateObject(-1, kMesh, -1, "", 0, 1));
+    const int id = IdOf(o);
     if (scale != 1.0f) MVE_ScaleObject(id, scale, scale, scale, 0);
     MVE_MoveObject(id, x, y, z, 0);
     MVE_SetObjectBody(id, body, 1.0f);

@@ -14,9 +14,9 @@ TEST_F(PhysicsTest, IntegrationFallsExactlyAndStaticObjectsGlide) {
     MVE_SetGravity(0.0f, -9.81f, 0.0f);
     MVE_OBJECT *ball = MakeObject(-1, 1.0f, 0.0f, 0.0f, 0.0f);
     MVE_OBJECT *glider = MakeObject(-1, 0.0f, 0.0f, 5.0f, 0.0f);
-    MVE_SetObjectVelocity(MVE_GetObjectID(glider), nullptr, 1.0f, 0.0f, 0.0f, 0);
-    MVE_OBJECT *loose = MVE_CreateObject(-1, kMesh, -1, "", 0, 1);  // in no list
-    MVE_SetObjectVelocity(MVE_GetObjectID(loose), nullptr, 1.0f, 0.0f, 0.0f, 0);
+    MVE_SetObjectVelocity(IdOf(glider), nullptr, 1.0f, 0.0f, 0.0f, 0);
+    MVE_OBJECT *loose = ObjectOf(MVE_CreateObject(-1, kMesh, -1, "", 0, 1));  // in no list
+    MVE_SetObjectVelocity(IdOf(loose), nullptr, 1.0f, 0.0f, 0.0f, 0);
 
     // Gravity enters the accumulator at the end of a pass: the first pass moves nothing.
     EXPECT_EQ(MVE_StepPhysics(0.01f), 1);
@@ -66,7 +66,7 @@ TEST_F(PhysicsTest, IntegrationTurnsAndKeepsOrientationUnit) {
 TEST_F(PhysicsTest, JointAgainstStaticEndRestoresRestLength) {
     MVE_OBJECT *anchor = MakeObject(-1, 0.0f, 0.0f, 0.0f, 0.0f);
     MVE_OBJECT *bob = MakeObject(-1, 1.0f, 3.0f, 0.0f, 0.0f);
-    const int ia = MVE_GetObjectID(anchor), ib = MVE_GetObjectID(bob);
+    const int ia = IdOf(anchor), ib = IdOf(bob);
     // Created with the dynamic end first: the solver swaps so that the static end is A.
     const int joint = MVE_CreateJoint(-1, 0, ib, 0, 0, 0, ia, 0, 0, 0, 0.0f, 0.0f);
     ASSERT_NE(joint, 0);
@@ -90,10 +90,22 @@ TEST_F(PhysicsTest, JointAgainstStaticEndRestoresRestLength) {
     EXPECT_NEAR(bob->v4fPosition.x, 3.0f, 1e-5f);
     // Stretched, it pulls: a = -n k x / m, and it does not move the end itself.
     MVE_MoveObject(ib, 4.0f, 0.0f, 0.0f, 0);
+    MVE_SetObjectVelocity(ib, nullptr, 0.0f, 0.0f, 0.0f, 0);
     bob->v4fAcceleration = {0, 0, 0, 0};
     MVE_PhysicsJointPhase(0.01f);
     EXPECT_FLOAT_EQ(bob->v4fPosition.x, 4.0f);
     EXPECT_FLOAT_EQ(bob->v4fAcceleration.x, -50.0f);
+    // It pulls with the stretch reached at the end of the step: coming in at 20 units/s for
+    // 0.01 s leaves 0.8 of it; moving across, the spring leans towards where the end will be.
+    MVE_SetObjectVelocity(ib, nullptr, -20.0f, 0.0f, 0.0f, 0);
+    bob->v4fAcceleration = {0, 0, 0, 0};
+    MVE_PhysicsJointPhase(0.01f);
+    EXPECT_FLOAT_EQ(bob->v4fAcceleration.x, -40.0f);
+    MVE_SetObjectVelocity(ib, nullptr, 0.0f, 300.0f, 0.0f, 0);
+    bob->v4fAcceleration = {0, 0, 0, 0};
+    MVE_PhysicsJointPhase(0.01f);
+    EXPECT_FLOAT_EQ(bob->v4fAcceleration.x, -50.0f * 2.0f * 4.0f / 5.0f);  // stretch 2 along (4, 3) / 5
+    EXPECT_FLOAT_EQ(bob->v4fAcceleration.y, -50.0f * 2.0f * 3.0f / 5.0f);
 
     // Two static ends: the joint is not solved at all.
     MVE_SetObjectMass(ib, 0.0f);
@@ -105,8 +117,8 @@ TEST_F(PhysicsTest, JointAgainstStaticEndRestoresRestLength) {
 TEST_F(PhysicsTest, SpringBetweenDynamicEndsPullsOnlyAndHalvesDamping) {
     MVE_OBJECT *a = MakeObject(-1, 2.0f, 0.0f, 0.0f, 0.0f);
     MVE_OBJECT *b = MakeObject(-1, 2.0f, 1.0f, 0.0f, 0.0f);
-    const int ib = MVE_GetObjectID(b);
-    const int joint = MVE_CreateJoint(-1, 0, MVE_GetObjectID(a), 0, 0, 0, ib, 0, 0, 0, 10000.0f, 0.0f);
+    const int ib = IdOf(b);
+    const int joint = MVE_CreateJoint(-1, 0, IdOf(a), 0, 0, 0, ib, 0, 0, 0, 10000.0f, 0.0f);
     MVE_JOINT *j = MVE_GetJoint(joint);
 
     MVE_MoveObject(ib, 0.5f, 0.0f, 0.0f, 0);  // compressed: no force at all
@@ -131,7 +143,7 @@ TEST_F(PhysicsTest, InertiaOfEachBodyKind) {
     MVE_CreateBodyFromMesh(7, kMesh, MVE_SHAPE_MESH, 1.0f, "");
 
     MVE_OBJECT *box = MakeObject(3, 3.0f, 0, 0, 0);
-    MVE_ScaleObject(MVE_GetObjectID(box), 1.0f, 2.0f, 1.0f, 0);  // half sizes (2, 2, 3)
+    MVE_ScaleObject(IdOf(box), 1.0f, 2.0f, 1.0f, 0);  // half sizes (2, 2, 3)
     EXPECT_FLOAT_EQ(box->m4fInertia.m[0], 1.0f * (4.0f + 9.0f));
     EXPECT_FLOAT_EQ(box->m4fInertia.m[5], 1.0f * (4.0f + 9.0f));
     EXPECT_FLOAT_EQ(box->m4fInertia.m[10], 1.0f * (4.0f + 4.0f));
@@ -177,8 +189,8 @@ TEST_F(PhysicsTest, NonFiniteObjectIsPutToRestAndReportedOnce) {
     MVE_OBJECT *bad = MakeObject(6, 1.0f, 0.0f, 0.0f, 0.0f);
     MVE_OBJECT *good = MakeObject(6, 1.0f, 1.5f, 0.0f, 0.0f);  // overlapping the bad one
     MVE_OBJECT *partner = MakeObject(-1, 1.0f, 10.0f, 0.0f, 0.0f);
-    MVE_CreateJoint(-1, 0, MVE_GetObjectID(bad), 0, 0, 0, MVE_GetObjectID(partner), 0, 0, 0, 100.0f, 0.0f);
-    MVE_MoveObject(MVE_GetObjectID(partner), 12.0f, 0.0f, 0.0f, 0);  // stretched spring
+    MVE_CreateJoint(-1, 0, IdOf(bad), 0, 0, 0, IdOf(partner), 0, 0, 0, 100.0f, 0.0f);
+    MVE_MoveObject(IdOf(partner), 12.0f, 0.0f, 0.0f, 0);  // stretched spring
     bad->v4fVelocity = {std::nanf(""), 0.0f, 0.0f, 0.0f};
 
     MVE_StepPhysics(0.01f);

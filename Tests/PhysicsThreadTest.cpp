@@ -56,7 +56,7 @@ TEST_F(PhysicsThreadTest, RateStartsAtZeroAndTheStepWaitsForNoThread) {
     EXPECT_FALSE(MVE_Engine().Physics.Thread.joinable());
     // It fell for about as long as the thread ran, on the real clock.
     v4f p;
-    MVE_GetObjectPosition(MVE_GetObjectID(ball), &p);
+    MVE_GetObjectPosition(IdOf(ball), &p);
     EXPECT_LT(p.y, -1.0f);
     EXPECT_EQ(MVE_StepPhysics(0.01f), 1);
 }
@@ -80,7 +80,7 @@ TEST_F(PhysicsThreadTest, MainThreadChangesTheSceneWhileItRuns) {
     int rounds = 0;
     while (Clock::now() < end) {
         ++rounds;
-        const int object = MVE_GetObjectID(MVE_CreateObject(-1, next(2) ? 5 : 11, -1, "", 0, 1));
+        const int object = MVE_CreateObject(-1, next(2) ? 5 : 11, -1, "", 0, 1);
         MVE_ScaleObject(object, 0.5f, 0.5f, 0.5f, 0);
         MVE_MoveObject(object, next(8) - 4.0f, 10.0f + next(6), -4.0f, 0);
         MVE_SetObjectBody(object, bodies[next(4)], 1.0f);

@@ -23,6 +23,13 @@ inline void WriteFile(const std::filesystem::path &path, const std::string &text
     out << text;
 }
 
+// Records behind the handles that creators return, for tests that look inside (null for 0).
+inline MVE_MESH *MeshOf(int handle) { return handle ? MVE_GetMesh(handle) : nullptr; }
+inline MVE_BODY *BodyOf(int handle) { return handle ? MVE_GetBody(handle) : nullptr; }
+inline MVE_OBJECT *ObjectOf(int handle) { return handle ? MVE_GetObject(handle) : nullptr; }
+inline MVE_NODE *NodeOf(int handle) { return handle ? MVE_GetNode(handle) : nullptr; }
+template <class T> int IdOf(const T *record) { return record ? record->iID : 0; }
+
 // A mesh of two vertices spanning (-1, -1, -1) to (1, 1, 1): enough to create objects on and to
 // derive box and sphere bodies from, without GL.
 inline void MakeTinyMesh(int id) {
@@ -66,3 +73,9 @@ class EngineTest : public ::testing::Test {
 };
 
 }  // namespace mvetest
+
+using mvetest::BodyOf;
+using mvetest::IdOf;
+using mvetest::MeshOf;
+using mvetest::NodeOf;
+using mvetest::ObjectOf;

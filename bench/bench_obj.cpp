@@ -68,7 +68,7 @@ int MeasurePeak(const std::string &which, const std::string &file) {
     const long long before = StatusKiB("VmRSS");
     long long finalBytes = 0;
     if (which == "mve") {
-        MVE_MESH *mesh = MVE_LoadOBJMesh(1, file.c_str(), "");
+        MVE_MESH *mesh = MVE_GetMesh(MVE_LoadOBJMesh(1, file.c_str(), ""));
         if (!mesh) return 1;
         finalBytes = static_cast<long long>(mesh->Vertex.size() * sizeof(MVE_MESH_VERTEX) + mesh->Index.size() * 4);
     }
@@ -110,7 +110,7 @@ void RunChild(benchmark::State &state, const char *which) {
 void BM_LoadOBJMesh(benchmark::State &state) {
     size_t vertices = 0;
     for (auto _ : state) {
-        MVE_MESH *mesh = MVE_LoadOBJMesh(1, g_file.c_str(), "");
+        MVE_MESH *mesh = MVE_GetMesh(MVE_LoadOBJMesh(1, g_file.c_str(), ""));
         if (!mesh) {
             state.SkipWithError("load failed");
             break;

@@ -25,7 +25,7 @@ Scene BuildScene(const SceneOptions &o) {
     scene.iBlock = 14;
 
     for (int i = -16; i <= 17; ++i) {
-        const int ball = MVE_GetObjectID(MVE_CreateObject(-1, o.iBallMesh, o.iBallMaterial, "", 0, 1));
+        const int ball = MVE_CreateObject(-1, o.iBallMesh, o.iBallMaterial, "", 0, 1);
         MVE_SetObjectBody(ball, 6, 1.0f);
         MVE_ScaleObject(ball, 0.5f, 0.5f, 0.5f, 0);
         MVE_MoveObject(ball, static_cast<float>(i), 12.0f, -4.0f, 0);
@@ -48,7 +48,7 @@ Scene BuildScene(const SceneOptions &o) {
         const float x = (static_cast<float>(ix) - static_cast<float>(side - 1) / 2.0f) * 1.2f;
         const float y = 14.0f + 1.2f * static_cast<float>(iy);
         const float z = -4.0f + (static_cast<float>(iz) - static_cast<float>(side - 1) / 2.0f) * 1.2f;
-        const int ball = MVE_GetObjectID(MVE_CreateObject(-1, o.iBallMesh, o.iBallMaterial, "", 0, 1));
+        const int ball = MVE_CreateObject(-1, o.iBallMesh, o.iBallMaterial, "", 0, 1);
         MVE_ScaleObject(ball, 0.5f, 0.5f, 0.5f, 0);
         MVE_MoveObject(ball, x, y, z, 0);
         MVE_SetObjectBody(ball, 6, 1.0f);

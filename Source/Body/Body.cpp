@@ -80,23 +80,23 @@ static MVE_BODY_NODE *RootNode(v4f center, v4f half, MVE_BODY_MESH *mesh) {
     return node;
 }
 
-extern "C" MVE_BODY *MVE_CreateSphereBody(int id, float size, const char *name) {
+extern "C" int MVE_CreateSphereBody(int id, float size, const char *name) {
     MVE_BODY *body = Register(id, name, MVE_SHAPE_SPHERE);
-    if (!body) return nullptr;
+    if (!body) return 0;
     const float radius = size * 0.5f;
     body->v4fSize = {radius, 0, 0, 0};
     body->Node = RootNode({0, 0, 0, 1}, {radius, radius, radius, 0}, nullptr);
-    return body;
+    return MVE_HandleOf(body);
 }
 
-extern "C" MVE_BODY *MVE_CreateBoxBody(int id, float width, float height, float depth, const char *name) {
+extern "C" int MVE_CreateBoxBody(int id, float width, float height, float depth, const char *name) {
     if (height == MVE_IGNORE_F) height = width;
     if (depth == MVE_IGNORE_F) depth = height;
     MVE_BODY *body = Register(id, name, MVE_SHAPE_BOX);
-    if (!body) return nullptr;
+    if (!body) return 0;
     body->v4fSize = {width * 0.5f, height * 0.5f, depth * 0.5f, 0};
     body->Node = RootNode({0, 0, 0, 1}, body->v4fSize, nullptr);
-    return body;
+    return MVE_HandleOf(body);
 }
 
 // The box polyhedron: vertex i takes the sign of x from bit 0, y from bit 1, z from bit 2.
@@ -204,11 +204,9 @@ MVE_BODY *MVE_MakeBodyFromMesh(int id, const MVE_MESH *source, int type, float s
         half = {half.x * scale, half.y * scale, half.z * scale, 0};
         mesh = BoxMesh(center, half);
     } else if (type == MVE_SHAPE_MESH) {
+        if (!MVE_CheckMeshCorners(*source, kProcedure)) return nullptr;
         mesh = MVE_BuildBodyMesh(source);
-        if (!mesh) {
-            MVE_LogFail("Fail: The mesh has a face index outside its vertices!", kProcedure);
-            return nullptr;
-        }
+        if (!mesh) return nullptr;
     } else {
         MVE_LogFail(MVE_FAIL_BODY_TYPE, kProcedure);
         return nullptr;
@@ -223,8 +221,7 @@ MVE_BODY *MVE_MakeBodyFromMesh(int id, const MVE_MESH *source, int type, float s
     return body;
 }
 
-extern "C" MVE_BODY *MVE_CreateBodyFromMesh(int id, int mesh, int type, float scale, const char *name) {
-    return MVE_MakeBodyFromMesh(id, MVE_GetMesh(mesh), type, scale, name);
+extern "C" int MVE_CreateBodyFromMesh(int id, int mesh, int type, float scale, const char *name) {
+    return MVE_HandleOf(MVE_MakeBodyFromMesh(id, MVE_GetMesh(mesh), type, scale, name));
 }
-extern "C" int MVE_GetBodyID(const MVE_BODY *body) { return body ? body->iID : 0; }
 extern "C" int MVE_IsBody(int id) { return MVE_GetBody(id) ? 1 : 0; }

@@ -65,7 +65,7 @@ std::string FilePart(const std::string &path) {
 
 }  // namespace
 
-extern "C" MVE_BODY *MVE_LoadBody(int id, const char *file, const char *name) {
+extern "C" int MVE_LoadBody(int id, const char *file, const char *name) {
     const std::string path = file ? file : "";
     MVE_LogHeading("Load Body: " + path, __LINE__, __FILE__, kProcedure);
 
@@ -74,7 +74,7 @@ extern "C" MVE_BODY *MVE_LoadBody(int id, const char *file, const char *name) {
     if (!section) {
         if (root) MVE_FreeDefinitionNode(root, 1);
         MVE_LogFail(MVE_FAIL_BODY_FILE, kProcedure);
-        return nullptr;
+        return 0;
     }
 
     auto mesh = std::make_unique<MVE_BODY_MESH>();
@@ -95,7 +95,7 @@ extern "C" MVE_BODY *MVE_LoadBody(int id, const char *file, const char *name) {
     const std::string problem = Check(*mesh);
     if (!problem.empty()) {
         MVE_LogFail(problem, kProcedure);
-        return nullptr;
+        return 0;
     }
     mesh->iMaxVertex = static_cast<int>(mesh->Vertex.size()) - 1;
     mesh->iMaxEdge = static_cast<int>(mesh->Edge.size()) - 1;
@@ -105,7 +105,7 @@ extern "C" MVE_BODY *MVE_LoadBody(int id, const char *file, const char *name) {
     const std::string key = (name && *name) ? std::string(name) : FilePart(path);
     int requested = id;
     MVE_BODY *body = MVE_CreateBodyListEntry(&requested, key.c_str());
-    if (!body) return nullptr;
+    if (!body) return 0;
     body->iType = MVE_SHAPE_MESH;
     body->Node = new MVE_BODY_NODE;
     MVE_BoundBodyMesh(mesh.get(), body->Node);
@@ -115,5 +115,5 @@ extern "C" MVE_BODY *MVE_LoadBody(int id, const char *file, const char *name) {
     MVE_LogDetail("Edges: ", body->Node->Mesh->iMaxEdge + 1, kProcedure);
     MVE_LogDetail("Faces: ", body->Node->Mesh->iMaxFace + 1, kProcedure);
     MVE_LogOK(kProcedure);
-    return body;
+    return MVE_HandleOf(body);
 }

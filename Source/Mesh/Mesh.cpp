@@ -29,6 +29,20 @@ void MVE_ReleaseMesh(MVE_MESH *mesh) {
     DeleteGLObjects(mesh);
 }
 
+int MVE_CheckMeshCorners(const MVE_MESH &mesh, const char *procedure) {
+    const size_t vertices = mesh.Vertex.size();
+    for (size_t i = 0; i < mesh.Index.size(); ++i) {
+        const int32_t corner = mesh.Index[i];
+        if (corner >= 0 && static_cast<size_t>(corner) < vertices) continue;
+        const std::string who = mesh.sName.empty() ? std::to_string(mesh.iID) : "'" + mesh.sName + "'";
+        MVE_LogFail("Fail: Mesh " + who + ": triangle " + std::to_string(i / 3) + " has corner " +
+                        std::to_string(corner) + " outside its " + std::to_string(vertices) + " vertices!",
+                    procedure);
+        return 0;
+    }
+    return 1;
+}
+
 MVE_MESH *MVE_ResolveMesh(int id, const char *procedure) {
     MVE_MESH *mesh = MVE_GetMesh(id);
     if (!mesh) MVE_LogFail(MVE_FAIL_MESH_NOT_FOUND, procedure);
@@ -54,22 +68,24 @@ MVE_MESH *MVE_RegisterMesh(int id, const char *name, MVE_MESH &&data) {
     return mesh;
 }
 
-MVE_MESH *MVE_CompleteMeshLoad(const std::string &failure, int id, const char *name, const char *file,
+int MVE_CompleteMeshLoad(const std::string &failure, int id, const char *name, const char *file,
                                MVE_MESH &&data, const char *procedure) {
     if (!failure.empty()) {
         MVE_LogFail(failure, procedure);
-        return nullptr;
+        return 0;
     }
     const std::string meshName = (name && *name) ? std::string(name) : MVE_MeshFilePart(file);
     MVE_MESH *mesh = MVE_RegisterMesh(id, meshName.c_str(), std::move(data));
-    if (!mesh) return nullptr;
+    if (!mesh) return 0;
     MVE_LogOK(procedure);
-    return mesh;
+    return MVE_HandleOf(mesh);
 }
 
-extern "C" MVE_MESH *MVE_CreateMesh(int id, const char *name) { return MVE_CreateMeshListEntry(&id, name ? name : ""); }
-
-extern "C" int MVE_GetMeshID(const MVE_MESH *mesh) { return mesh ? mesh->iID : 0; }
+extern "C" int MVE_CreateMesh(int id, const char *name) {
+    int handle = 0;
+    MVE_CreateMeshListEntry(&id, name ? name : "", &handle);
+    return handle;
+}
 
 // ---------------------------------------------------------------- building
 
@@ -158,9 +174,9 @@ extern "C" int MVE_SetMeshTriangle(int id, int triangle, int a, int b, int c) {
         MVE_LogFail(MVE_FAIL_TRIANGLE_RANGE, "MVE_SetMeshTriangle");
         return 0;
     }
-    // A corner beyond the vertices would make the GPU and the physics read outside the buffer.
-    const int64_t n = static_cast<int64_t>(mesh->Vertex.size());
-    if (a < 0 || b < 0 || c < 0 || a >= n || b >= n || c >= n) {
+    // Corners may name vertices that are set later; only a negative one can never become valid.
+    // Finishing, saving and bodies check the corners against the vertices before they use them.
+    if (a < 0 || b < 0 || c < 0) {
         MVE_LogFail(MVE_FAIL_VERTEX_RANGE, "MVE_SetMeshTriangle");
         return 0;
     }
@@ -274,11 +290,7 @@ int MVE_FinishMesh(MVE_MESH *mesh) {
     }
     m.iVertices = static_cast<int>(m.Vertex.size());
     m.iIndices = static_cast<int>(m.Index.size());
-    for (int32_t i : m.Index)
-        if (i < 0 || i >= m.iVertices) {
-            MVE_LogFail(MVE_FAIL_INDEX_RANGE, "MVE_FinishMesh");
-            return 0;
-        }
+    if (!MVE_CheckMeshCorners(m, "MVE_FinishMesh")) return 0;
 
     m.GroupTable.assign(m.Groups.size(), nullptr);
     for (const auto &group : m.Groups)  // a number outside the table gets no slot

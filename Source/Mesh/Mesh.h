@@ -59,6 +59,11 @@ void MVE_ReleaseMesh(MVE_MESH *mesh);
 // The mesh of an ID, or null after a red row naming the procedure.
 MVE_MESH *MVE_ResolveMesh(int id, const char *procedure);
 
+// Triangles may be set before the vertices exist, so corners are checked where they are used
+// (finishing, saving, appending, bodies): 1 when every corner lies inside the vertices, else 0 after a
+// red row naming the mesh, the triangle and the procedure.
+int MVE_CheckMeshCorners(const MVE_MESH &mesh, const char *procedure);
+
 // Record forms of the public procedures, for engine code that holds the record.
 int MVE_FinishMesh(MVE_MESH *mesh);
 int MVE_SaveMesh(const MVE_MESH *mesh, const char *file, const char *name);
@@ -72,7 +77,7 @@ MVE_MESH *MVE_RegisterMesh(int id, const char *name, MVE_MESH &&data);
 
 // The end of every file loader: a failure gets its red row and registers nothing; otherwise the
 // data is registered under the name (empty: the file part of the path) and "OK" is logged.
-MVE_MESH *MVE_CompleteMeshLoad(const std::string &failure, int id, const char *name, const char *file,
+int MVE_CompleteMeshLoad(const std::string &failure, int id, const char *name, const char *file,
                                MVE_MESH &&data, const char *procedure);
 
 // The file part of a path (name and extension, without folder).

@@ -79,7 +79,7 @@ void WriteBlock(Writer &w, const char *title, size_t count, const MVE_MESH &mesh
 }  // namespace
 
 int MVE_SaveMesh(const MVE_MESH *mesh, const char *file, const char *name) {
-    if (!mesh) return 0;
+    if (!mesh || !MVE_CheckMeshCorners(*mesh, "MVE_SaveMesh")) return 0;
     if (!file || !*file) {
         MVE_LogFail(MVE_FAIL_CANNOT_WRITE, "MVE_SaveMesh");
         return 0;
@@ -151,7 +151,7 @@ float Item(MVE_DEFINITION_NODE *entry, int item) {
 
 }  // namespace
 
-extern "C" MVE_MESH *MVE_LoadMesh(int id, const char *file, const char *name, int) {
+extern "C" int MVE_LoadMesh(int id, const char *file, const char *name, int) {
     static const char *kProcedure = "MVE_LoadMesh";
     const std::string path = file ? file : "";
     MVE_DEFINITION_NODE *root = path.empty() ? nullptr : MVE_ReadDefinitionFile(path.c_str());
@@ -160,7 +160,7 @@ extern "C" MVE_MESH *MVE_LoadMesh(int id, const char *file, const char *name, in
     if (!section) {
         if (root) MVE_FreeDefinitionNode(root, 1);
         MVE_LogFail(MVE_FAIL_FILE_NOT_FOUND, kProcedure);
-        return nullptr;
+        return 0;
     }
 
     MVE_MESH data;

@@ -297,19 +297,20 @@ bool Count(FILE *file, std::vector<char> &buffer, Counts &counts) {
 
 }  // namespace
 
-extern "C" MVE_MESH *MVE_LoadOBJMesh(int id, const char *file, const char *name) {
+extern "C" int MVE_LoadOBJMesh(int id, const char *file, const char *name) {
     static const char *kProcedure = "MVE_LoadOBJMesh";
     MVE_LogHeading(std::string("Load OBJ Mesh: ") + (file ? file : ""), __LINE__, __FILE__, kProcedure);
     FILE *in = file ? std::fopen(file, "rb") : nullptr;
     if (!in) {
         MVE_LogFail(MVE_FAIL_FILE_NOT_FOUND, kProcedure);
-        return nullptr;
+        return 0;
     }
     // Refuse a forbidden ID before reading: the registry writes its own row.
     if (id != MVE_ID_AUTO && MVE_IsAutomaticID(id)) {
         std::fclose(in);
         int probe = id;
-        return MVE_CreateMeshListEntry(&probe, nullptr);
+        MVE_CreateMeshListEntry(&probe, nullptr);
+        return 0;
     }
 
     MVE_MESH data;

@@ -59,15 +59,15 @@ void MVE_BuildPlaneMesh(MVE_MESH &mesh, float size, float repeat) {
     mesh.iIndices = 6;
 }
 
-extern "C" MVE_MESH *MVE_CreatePlaneMesh(int id, float size, float repeat, const char *name) {
+extern "C" int MVE_CreatePlaneMesh(int id, float size, float repeat, const char *name) {
     MVE_MESH plane;
     MVE_BuildPlaneMesh(plane, size, repeat);
-    return MVE_RegisterMesh(id, name ? name : "", std::move(plane));
+    return MVE_HandleOf(MVE_RegisterMesh(id, name ? name : "", std::move(plane)));
 }
 
 int MVE_AddMeshToMesh(MVE_MESH *target, const MVE_MESH *source, float x, float y, float z, float rx, float ry,
                       float rz, float sx, float sy, float sz, int group) {
-    if (!target || !source) return -1;
+    if (!target || !source || !MVE_CheckMeshCorners(*source, "MVE_AddMeshToMesh")) return -1;
     // A mesh appended to itself reads from the array it grows: work from a copy.
     MVE_MESH copy;
     if (source == target) {
@@ -148,7 +148,7 @@ extern "C" int MVE_AddMeshToMesh(int target, int source, float x, float y, float
     return MVE_AddMeshToMesh(t, s, x, y, z, rx, ry, rz, sx, sy, sz, group);
 }
 
-extern "C" MVE_MESH *MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name) {
+extern "C" int MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name) {
     // The template plane is built off the registry: nothing is left behind once the box exists.
     MVE_MESH plane, box;
     MVE_BuildPlaneMesh(plane, size, repeat);
@@ -159,13 +159,13 @@ extern "C" MVE_MESH *MVE_CreateBoxMesh(int id, float size, float repeat, int gro
     };
     for (const auto &f : faces)
         MVE_AddMeshToMesh(&box, &plane, f[0] * h, f[1] * h, f[2] * h, f[3], f[4], f[5], 1, 1, 1, group);
-    return MVE_RegisterMesh(id, name ? name : "", std::move(box));
+    return MVE_HandleOf(MVE_RegisterMesh(id, name ? name : "", std::move(box)));
 }
 
-extern "C" MVE_MESH *MVE_CreateSphereMesh(int id, float radius, int segments, int rings, const char *name) {
+extern "C" int MVE_CreateSphereMesh(int id, float radius, int segments, int rings, const char *name) {
     if (segments < 1 || rings < 1 || static_cast<int64_t>(segments) * rings > INT32_MAX / 6) {
         MVE_LogFail(MVE_FAIL_COUNT, "MVE_CreateSphereMesh");
-        return nullptr;
+        return 0;
     }
     MVE_MESH sphere;
     const size_t cells = static_cast<size_t>(segments) * static_cast<size_t>(rings);
@@ -174,7 +174,7 @@ extern "C" MVE_MESH *MVE_CreateSphereMesh(int id, float radius, int segments, in
         sphere.Index.resize(cells * 6);
     } catch (const std::bad_alloc &) {
         MVE_LogFail(MVE_FAIL_OUT_OF_MEMORY, "MVE_CreateSphereMesh");
-        return nullptr;
+        return 0;
     }
     size_t next = 0;
     for (int r = 1; r <= rings; ++r)
@@ -197,5 +197,5 @@ extern "C" MVE_MESH *MVE_CreateSphereMesh(int id, float radius, int segments, in
                 ++next;
             }
         }
-    return MVE_RegisterMesh(id, name ? name : "", std::move(sphere));
+    return MVE_HandleOf(MVE_RegisterMesh(id, name ? name : "", std::move(sphere)));
 }

@@ -48,19 +48,17 @@ void MVE_ReleaseJoint(MVE_JOINT *joint) {
     p.Joints.erase(std::remove(p.Joints.begin(), p.Joints.end(), joint), p.Joints.end());
 }
 
-extern "C" MVE_NODE *MVE_CreateNode(int id, const char *name) {
-    int requested = id;
-    MVE_NODE *node = MVE_CreateNodeListEntry(&requested, name ? name : "");
-    if (!node) return nullptr;
+extern "C" int MVE_CreateNode(int id, const char *name) {
+    int requested = id, handle = 0;
+    MVE_NODE *node = MVE_CreateNodeListEntry(&requested, name ? name : "", &handle);
+    if (!node) return 0;
     node->Header.iKind = MVE_KIND_NODE;
     node->Header.pModel = &node->m4fMatrix;
     node->Header.pWorld = &node->m4fMatrix;
     node->Header.pOrientation = &node->v4fOrientation;
     MVE_RebuildNodeMatrix(node);
-    return node;
+    return handle;
 }
-
-extern "C" int MVE_GetNodeID(const MVE_NODE *node) { return node ? node->iID : 0; }
 
 extern "C" int MVE_CreateJoint(int id, int kind, int objectA, float ax, float ay, float az, int objectB, float bx,
                                float by, float bz, float stiffness, float parameter) {
@@ -87,7 +85,7 @@ extern "C" int MVE_CreateJoint(int id, int kind, int objectA, float ax, float ay
     joint->v4fDirectionA = DirectionInModel(a, joint->v4fAnchorA, worldB);
     joint->v4fDirectionB = DirectionInModel(b, joint->v4fAnchorB, worldA);
     MVE_Engine().Physics.Joints.push_back(joint);
-    return joint->iID;
+    return MVE_HandleOf(joint);
 }
 
 extern "C" int MVE_SetJointDamping(int id, float damping) {

@@ -61,9 +61,6 @@ void MVE_RebuildNodeMatrix(MVE_NODE *node) {
     node->m4fMatrix.m[15] = 1.0f;
 }
 
-// The draw lists belong to the frame renderer; filing by material starts with it.
-void MVE_FileObjectForDrawing(MVE_OBJECT *) {}
-void MVE_UnfileObjectForDrawing(MVE_OBJECT *) {}
 
 // Joints that end on the object leave the joint list and lose that end (physics), so nothing keeps
 // a pointer to the record that is about to go.
@@ -117,18 +114,18 @@ int MVE_GetSkeletonBone(const MVE_SKELETON *skeleton, const char *name) {
     return it == skeleton->Bones.end() ? -1 : it->second;
 }
 
-extern "C" MVE_OBJECT *MVE_CreateObject(int id, int mesh, int material, const char *name, int, int) {
-    MVE_MESH *pMesh = MVE_GetMesh(mesh);
-    if (!pMesh) return nullptr;
+extern "C" int MVE_CreateObject(int id, int mesh, int material, const char *name, int, int) {
+    MVE_MESH *pMesh = MVE_ResolveMesh(mesh, "MVE_CreateObject");
+    if (!pMesh) return 0;
     MVE_MATERIAL *pMaterial = material == -1 ? DefaultMaterial() : MVE_GetMaterial(material);
     if (material != -1 && !pMaterial)
         MVE_LogNotice("Info: Material " + std::to_string(material) + " not found, the default material is used!",
                       "MVE_CreateObject");
     if (!pMaterial) pMaterial = DefaultMaterial();
 
-    int requested = id;
-    MVE_OBJECT *object = MVE_CreateObjectListEntry(&requested, name ? name : "");
-    if (!object) return nullptr;
+    int requested = id, handle = 0;
+    MVE_OBJECT *object = MVE_CreateObjectListEntry(&requested, name ? name : "", &handle);
+    if (!object) return 0;
     // The record is new and in no list yet, so the physics thread cannot see it.
     object->Header.iKind = MVE_KIND_OBJECT;
     object->Header.pModel = &object->m4fModel;
@@ -138,10 +135,8 @@ extern "C" MVE_OBJECT *MVE_CreateObject(int id, int mesh, int material, const ch
     object->pMaterial = pMaterial;
     MVE_RebuildObjectMatrices(object);
     MVE_FileObjectForDrawing(object);
-    return object;
+    return handle;
 }
-
-extern "C" int MVE_GetObjectID(const MVE_OBJECT *object) { return object ? object->iID : 0; }
 extern "C" int MVE_IsObject(int id) { return MVE_GetObject(id) ? 1 : 0; }
 
 extern "C" int MVE_SetObjectMaterial(int id, int material) {

@@ -27,8 +27,8 @@ MVE_REGISTRIES::MVE_REGISTRIES()
       Nodes(MVE_REPLACED(Node), MVE_ReleaseNode),
       Objects(MVE_REPLACED(Object), MVE_ReleaseObject),
       Sprites(MVE_UNNAMED(Sprite), nullptr),
-      Fonts(MVE_UNNAMED(Font), nullptr),
-      Lights(MVE_UNNAMED(Light), nullptr),
+      Fonts(MVE_UNNAMED(Font), MVE_ReleaseFont),
+      Lights(MVE_UNNAMED(Light), MVE_ReleaseLight),
       Joints(MVE_UNNAMED(Joint), MVE_ReleaseJoint) {}
 
 // Objects and joints are also looked up by collision callbacks on the physics thread, which hold
@@ -38,10 +38,11 @@ MVE_REGISTRIES::MVE_REGISTRIES()
 #define MVE_PHYSICS_LOCK std::lock_guard<std::recursive_mutex> guard(MVE_Engine().Physics.Lock);
 
 #define MVE_DEFINE_REGISTRY_PROCEDURES(Kind, TYPE, member, LOCK)                    \
-    TYPE *MVE_Create##Kind##ListEntry(int *id, const char *name) {                  \
-        LOCK return MVE_Engine().Registries.member.Create(id, name);                \
+    TYPE *MVE_Create##Kind##ListEntry(int *id, const char *name, int *handle) {     \
+        LOCK return MVE_Engine().Registries.member.Create(id, name, handle);        \
     }                                                                               \
     TYPE *MVE_Get##Kind(int id) { return MVE_Engine().Registries.member.Get(id); }  \
+    int MVE_Get##Kind##Handle(int id) { return MVE_Engine().Registries.member.Handle(id); } \
     extern "C" void MVE_Free##Kind(int id) {                                        \
         LOCK MVE_Engine().Registries.member.Free(id);                               \
     }

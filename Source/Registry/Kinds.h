@@ -34,9 +34,13 @@ struct MVE_REGISTRIES {
     MVE_Registry<MVE_JOINT> Joints;
 };
 
-#define MVE_DECLARE_REGISTRY_PROCEDURES(Kind, TYPE)            \
-    TYPE *MVE_Create##Kind##ListEntry(int *id, const char *name); \
-    TYPE *MVE_Get##Kind(int id);
+// Create writes the final ID to *id and the entry's handle to *handle (may be null); public
+// creators return that handle. Get takes an ID or a handle.
+#define MVE_DECLARE_REGISTRY_PROCEDURES(Kind, TYPE)                                       \
+    TYPE *MVE_Create##Kind##ListEntry(int *id, const char *name, int *handle = nullptr); \
+    TYPE *MVE_Get##Kind(int id);                                                          \
+    int MVE_Get##Kind##Handle(int id);                                                    \
+    inline int MVE_HandleOf(const TYPE *record) { return record ? MVE_Get##Kind##Handle(record->iID) : 0; }
 
 MVE_DECLARE_REGISTRY_PROCEDURES(Shader, MVE_SHADER)
 MVE_DECLARE_REGISTRY_PROCEDURES(Texture, MVE_TEXTURE)

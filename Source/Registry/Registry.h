@@ -1,6 +1,7 @@
-// One registry design for every resource kind: static IDs 0..65535 in a table, automatic IDs as
-// tagged handles (generation << 16 | slot, generation 1..0x7FFF, so always >= 65536 and positive),
-// optional names as case-sensitive keys. A stale or forged ID looks up as null, never as freed memory.
+// One registry design for every resource kind: static IDs 0..65535 in a table, and for every entry,
+// static or automatic, a handle: (generation << 20) | slot, generation 1..2047, so a handle is always
+// positive, at least 1 << 20 (a bit in 0xFFFF0000), never -1 and never MVE_IGNORE. A stale or forged
+// handle looks up as null, never as freed memory. An automatic entry's ID is its handle.
 // Main thread only; records are owned here and destroyed by Free.
 #pragma once
 #include <cstdint>
@@ -21,6 +22,11 @@ struct MVE_REGISTRY_KIND {
 inline constexpr const char *MVE_FAIL_ID_NOT_AVAILABLE = "Fail: This ID is not available!";
 inline constexpr const char *MVE_FAIL_NO_AUTOMATIC_ID = "Fail: No automatic ID is left!";
 
+// Handle layout. 1,048,576 live entries per kind; the 2047 generations of a slot detect stale handles.
+inline constexpr uint32_t MVE_HANDLE_SLOT_BITS = 20;
+inline constexpr uint32_t MVE_HANDLE_SLOTS = 1u << MVE_HANDLE_SLOT_BITS;
+inline constexpr uint32_t MVE_HANDLE_GENERATIONS = 0x7FFu;
+
 void MVE_RegistryReport(const MVE_REGISTRY_KIND &kind, const char *message, uint32_t color);
 
 inline bool MVE_IsAutomaticID(int id) { return (static_cast<uint32_t>(id) & 0xFFFF0000u) != 0; }
@@ -35,8 +41,9 @@ class MVE_Registry {
     MVE_Registry &operator=(const MVE_Registry &) = delete;
     ~MVE_Registry() = default;  // records go without their release hook: the GL context may be gone
 
-    // Create an empty record under *id (-1 = automatic) and name; writes the final ID back.
-    T *Create(int *id, const char *name) {
+    // Create an empty record under *id (-1 = automatic) and name; writes the final ID back to *id and
+    // the entry's handle to *handle (either may be null).
+    T *Create(int *id, const char *name, int *handle = nullptr) {
         int requested = id ? *id : -1;
         std::string key = (kind_.bNamed && name) ? name : "";
         if (!key.empty()) {
@@ -46,32 +53,34 @@ class MVE_Registry {
                 MVE_RegistryReport(kind_, kind_.sNotice, 0xFFFF0000u);
             }
         }
-        Entry *entry = nullptr;
-        if (requested == -1) {
-            uint32_t slot;
-            if (!freeSlots_.empty()) {
-                slot = freeSlots_.front();
-                freeSlots_.pop_front();
-            } else if (slots_.size() < 0x10000) {
-                slot = static_cast<uint32_t>(slots_.size());
-                slots_.push_back({nullptr, 1});
-            } else {
-                if (kind_.bNamed) MVE_RegistryReport(kind_, MVE_FAIL_NO_AUTOMATIC_ID, 0xFF0000FFu);
-                return nullptr;
-            }
-            entry = Append();
-            slots_[slot].pEntry = entry;
-            entry->iID = static_cast<int>((static_cast<uint32_t>(slots_[slot].iGeneration) << 16) | slot);
-        } else if (MVE_IsAutomaticID(requested)) {
+        if (requested != -1 && MVE_IsAutomaticID(requested)) {
             if (kind_.bNamed) MVE_RegistryReport(kind_, MVE_FAIL_ID_NOT_AVAILABLE, 0xFF0000FFu);
             return nullptr;
+        }
+        if (requested != -1) {
+            // A static ID that is taken is released silently first; its slot is then free again.
+            size_t index = static_cast<size_t>(requested);
+            if (index < table_.size() && table_[index]) Free(requested);
+        }
+        uint32_t slot;
+        if (!freeSlots_.empty()) {
+            slot = freeSlots_.front();
+            freeSlots_.pop_front();
+        } else if (slots_.size() < MVE_HANDLE_SLOTS) {
+            slot = static_cast<uint32_t>(slots_.size());
+            slots_.push_back({nullptr, 1});
+        } else {
+            if (kind_.bNamed) MVE_RegistryReport(kind_, MVE_FAIL_NO_AUTOMATIC_ID, 0xFF0000FFu);
+            return nullptr;
+        }
+        Entry *entry = Append();
+        slots_[slot].pEntry = entry;
+        entry->iHandle = static_cast<int>((static_cast<uint32_t>(slots_[slot].iGeneration) << MVE_HANDLE_SLOT_BITS) | slot);
+        if (requested == -1) {
+            entry->iID = entry->iHandle;
         } else {
             size_t index = static_cast<size_t>(requested);
-            if (index >= table_.size())
-                table_.resize(index + 1, nullptr);
-            else if (table_[index])
-                Free(requested);
-            entry = Append();
+            if (index >= table_.size()) table_.resize(index + 1, nullptr);
             table_[index] = entry;
             entry->iID = requested;
         }
@@ -81,7 +90,14 @@ class MVE_Registry {
         entry->sName = key;
         current_ = entry->pRecord.get();
         if (id) *id = entry->iID;
+        if (handle) *handle = entry->iHandle;
         return entry->pRecord.get();
+    }
+
+    // The handle of the entry an ID or handle designates; 0 when there is none.
+    int Handle(int id) const {
+        const Entry *e = Find(id);
+        return e ? e->iHandle : 0;
     }
 
     T *Get(int id) const {
@@ -94,23 +110,20 @@ class MVE_Registry {
         return it == names_.end() ? nullptr : Get(it->second);
     }
 
-    // Release the record's resources, then forget it. Unknown IDs are ignored.
+    // Release the record's resources, then forget it. Takes an ID or a handle; unknown ones are ignored.
     void Free(int id) {
         Entry *e = Find(id);
         if (!e || e->bFreeing) return;
         e->bFreeing = true;
         if (release_) release_(e->pRecord.get());
-        if (MVE_IsAutomaticID(id)) {
-            uint32_t slot = static_cast<uint32_t>(id) & 0xFFFFu;
-            slots_[slot].pEntry = nullptr;
-            slots_[slot].iGeneration = slots_[slot].iGeneration >= 0x7FFF ? 1 : slots_[slot].iGeneration + 1;
-            freeSlots_.push_back(slot);
-        } else {
-            table_[static_cast<size_t>(id)] = nullptr;
-        }
+        uint32_t slot = static_cast<uint32_t>(e->iHandle) & (MVE_HANDLE_SLOTS - 1);
+        slots_[slot].pEntry = nullptr;
+        slots_[slot].iGeneration = slots_[slot].iGeneration >= MVE_HANDLE_GENERATIONS ? 1 : slots_[slot].iGeneration + 1;
+        freeSlots_.push_back(slot);
+        if (!MVE_IsAutomaticID(e->iID)) table_[static_cast<size_t>(e->iID)] = nullptr;
         if (!e->sName.empty()) {
             auto it = names_.find(e->sName);
-            if (it != names_.end() && it->second == id) names_.erase(it);
+            if (it != names_.end() && it->second == e->iID) names_.erase(it);
         }
         if (current_ == e->pRecord.get()) current_ = nullptr;
         entries_.erase(e->Self);
@@ -134,13 +147,14 @@ class MVE_Registry {
     struct Entry {
         std::unique_ptr<T> pRecord;
         int iID = 0;
+        int iHandle = 0;
         std::string sName;
         bool bFreeing = false;
         typename std::list<Entry>::iterator Self;
     };
     struct Slot {
         Entry *pEntry;
-        uint16_t iGeneration;
+        uint16_t iGeneration;  // 1..MVE_HANDLE_GENERATIONS
     };
 
     Entry *Append() {
@@ -154,11 +168,11 @@ class MVE_Registry {
     Entry *Find(int id) const {
         if (MVE_IsAutomaticID(id)) {
             uint32_t u = static_cast<uint32_t>(id);
-            uint32_t slot = u & 0xFFFFu, generation = u >> 16;
+            uint32_t slot = u & (MVE_HANDLE_SLOTS - 1), generation = u >> MVE_HANDLE_SLOT_BITS;
             if (slot >= slots_.size() || slots_[slot].iGeneration != generation) return nullptr;
             return slots_[slot].pEntry;
         }
-        if (static_cast<size_t>(id) >= table_.size()) return nullptr;
+        if (id < 0 || static_cast<size_t>(id) >= table_.size()) return nullptr;
         return table_[static_cast<size_t>(id)];
     }
 

@@ -480,4 +480,20 @@ TEST_F(SoundTest, CollisionSoundsExactlyAboveImpactSpeedOne) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(Sounds(), 1u);
+
+    // From the physics thread: a ball falling 2 units lands at about 6 units per second and is
+    // heard, while the main thread keeps updating the same list.
+    MVE_SetGravity(0.0f, -9.81f, 0.0f);
+    MVE_MoveObject(ball, 0.0f, 5.0f, 0.0f, 0);
+    MVE_SetObjectVelocity(ball, nullptr, 0.0f, 0.0f, 0.0f, 0);
+    MVE_StartPhysicsThread();
+    bool heard = false;
+    for (int i = 0; i < 600 && !heard; ++i) {
+        MVE_UpdateSounds();
+        std::lock_guard<std::recursive_mutex> lock(MVE_Engine().Physics.Lock);
+        heard = Sounds() > 1;
+        if (!heard) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    MVE_StopPhysicsThread();
+    EXPECT_TRUE(heard) << "the landing was not heard within three seconds";
 }

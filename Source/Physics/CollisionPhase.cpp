@@ -114,6 +114,10 @@ extern "C" int MVE_CollideObjects(int idA, int idB) {
 }
 
 extern "C" void MVE_SetCollisionSound(int sound, int materialA, int materialB) {
+    // The physics thread reads the list while it plays sounds, and adds sound instances to the
+    // sound registry: look up and change under the lock.
+    MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
+    std::lock_guard<std::recursive_mutex> lock(p.Lock);
     const MVE_MATERIAL *ma = MVE_GetMaterial(materialA);
     const MVE_MATERIAL *mb = materialB == -1 ? nullptr : MVE_GetMaterial(materialB);
     if (!MVE_GetSound(sound) || !ma || (materialB != -1 && !mb)) {
@@ -121,9 +125,6 @@ extern "C" void MVE_SetCollisionSound(int sound, int materialA, int materialB) {
                     "MVE_SetCollisionSound");
         return;
     }
-    // The physics thread reads the list while it plays sounds: change it under the lock.
-    MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
     for (MVE_COLLISION_SOUND &s : p.Sounds)
         if (s.pMaterialA == ma && s.pMaterialB == mb) {
             s.iSound = sound;

@@ -448,6 +448,28 @@ float *MVE_ReadDefinitionRange(const MVE_DEFINITION_NODE *node, float out[2], fl
 MVE_DEFINITION_NODE *MVE_FreeDefinitionNode(MVE_DEFINITION_NODE *node, int wholeTree); /* removes the node and its subtree (the whole tree when wholeTree); returns the former parent */
 void  MVE_FreeDefinition(void);                          /* frees the tree of the file read last */
 
+/* Reading the syntax for a game's own data (levels, settings). Entries are "Key: value;" or one per
+ * line, "Key: Name { ... }" opens a block, "a, b, c" makes a list, comments are // and slash-star.
+ * A tree lives until MVE_FreeDefinitionNode; texts returned live as long as their tree. */
+typedef struct MVE_DEFINITION_NODE MVE_DEFINITION_NODE;   /* one node of a parsed tree (opaque) */
+MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *file); /* root of the parsed file; null when it is missing, no regular file or not text */
+MVE_DEFINITION_NODE *MVE_ParseDefinitionText(const char *text, const char *folder); /* root of a tree parsed from a text; folder is what MVE_GetDefinitionFolder reports */
+MVE_DEFINITION_NODE *MVE_FindDefinitionNode(MVE_DEFINITION_NODE *node, const char *path, const char *value, int fallBack); /* "\\A\\B" children by key, "A\\B" A anywhere below; value "" or the value wanted; null (or node when fallBack) if none */
+int   MVE_CountDefinitionNodes(const MVE_DEFINITION_NODE *node, const char *key); /* children with this key; all children for "" */
+MVE_DEFINITION_NODE *MVE_GetDefinitionNode(MVE_DEFINITION_NODE *node, int index); /* child number index from 0; -1 is the last; null when out of range */
+MVE_DEFINITION_NODE *MVE_NextDefinitionNode(MVE_DEFINITION_NODE *node); /* the next sibling, null after the last */
+const char *MVE_GetDefinitionKey(const MVE_DEFINITION_NODE *node); /* the text before the colon, "" when none */
+const char *MVE_GetDefinitionValue(const MVE_DEFINITION_NODE *node); /* the value; a list's whole text; a block's name */
+int   MVE_IsDefinitionBlock(const MVE_DEFINITION_NODE *node); /* 1 when its children came from braces or a list */
+const char *MVE_ReadDefinitionString(const MVE_DEFINITION_NODE *node, const char *defaultValue); /* the value, or the default for a null node */
+int   MVE_ReadDefinitionInteger(const MVE_DEFINITION_NODE *node, int defaultValue); /* true/enable 1, false/disable/none 0, default -1, $hex, %binary, decimal */
+float MVE_ReadDefinitionFloat(const MVE_DEFINITION_NODE *node, float defaultValue); /* decimal; 0 for text that is no number */
+v4f  *MVE_ReadDefinitionVector(const MVE_DEFINITION_NODE *node, v4f *out, float x, float y, float z, float w); /* a list x, y, z(, w); one number v gives (0, 0, -v); w MVE_IGNORE_F keeps out->w */
+uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f *out, uint32_t defaultColor); /* a list of 0..255 or 0.0..1.0 values, or one packed 0xAABBGGRR; out may be null */
+float *MVE_ReadDefinitionRange(const MVE_DEFINITION_NODE *node, float out[2], float minimum, float maximum); /* a list min, max or one value for both; maximum MVE_IGNORE_F means minimum */
+MVE_DEFINITION_NODE *MVE_FreeDefinitionNode(MVE_DEFINITION_NODE *node, int wholeTree); /* removes the node and its subtree (the whole tree when wholeTree); returns the former parent */
+void  MVE_FreeDefinition(void);                          /* frees the tree of the file read last */
+
 #ifdef __cplusplus
 }
 #endif

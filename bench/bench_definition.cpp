@@ -56,7 +56,7 @@ void BM_ReadDefinitionFile(benchmark::State &state) {
         if (!nodes && root) {
             std::vector<MVE_DEFINITION_NODE *> all{root};
             for (size_t i = 0; i < all.size(); ++i)
-                for (MVE_DEFINITION_NODE *c : all[i]->Children) all.push_back(c);
+                for (MVE_DEFINITION_NODE *c = MVE_DefinitionFirst(all[i]); c; c = MVE_DefinitionSibling(c)) all.push_back(c);
             nodes = all.size();
         }
         MVE_FreeDefinitionNode(root, 1);

@@ -1,17 +1,30 @@
 // Definition files on disk: reading one file in any of its encodings, walking folders of them,
-// and handing their sections to the loaders. Main thread. Never follows a folder twice (symbolic
-// links may loop) and never reports an unreadable file as loaded.
+// and handing their sections to the loaders. Main thread. Reads regular files only (a FIFO or a
+// device would block or never end), refuses binary data and endless lines at the chunk where they
+// appear, never follows a folder twice (symbolic links may loop) and never reports an unreadable
+// file as loaded.
 #include "Definition/Definition.h"
 #include "Core/Engine.h"
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
+
+constexpr const char *kNotFound = "Fail: File not found!";
+constexpr const char *kCannotRead = "Fail: File cannot be read!";
+constexpr const char *kOutOfMemory = "Fail: Out of memory!";
+constexpr size_t kChunk = size_t(1) << 20;
 
 void PutUtf8(std::string &out, uint32_t cp) {
     if (cp < 0x80) {
@@ -58,6 +71,13 @@ bool IsUtf8(std::string_view s) {
     while (p < end) {
         if (*p < 0x80) {
             ++p;
+            // Plain ASCII eight bytes at a time.
+            while (end - p >= 8) {
+                uint64_t word;
+                memcpy(&word, p, 8);
+                if (word & 0x8080808080808080ull) break;
+                p += 8;
+            }
             continue;
         }
         size_t len;
@@ -84,24 +104,83 @@ std::string FromLatin1(std::string_view bytes) {
     return out;
 }
 
-bool ReadWholeFile(const std::string &path, std::string &bytes) {
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return false;
-    struct stat st;
-    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-        bytes.resize((size_t)st.st_size);
-        size_t got = fread(bytes.data(), 1, bytes.size(), f);
-        ok = !ferror(f);
-        bytes.resize(got);
-        // A file that grew while being read: take the rest too.
-        char chunk[65536];
-        size_t more;
-        while (ok && (more = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, more);
-        ok = ok && !ferror(f);
+// Character classes for the text check: 1 line feed, 2 a control code no text file holds.
+constexpr std::array<uint8_t, 256> MakeClasses() {
+    std::array<uint8_t, 256> t{};
+    for (int ch = 0; ch < 32; ++ch) t[ch] = 2;
+    for (int ch : {9, 11, 12, 13, 0x1A, 0x1B}) t[ch] = 0;   // tab, vertical tab, form feed, CR, Ctrl-Z, escape
+    t['\n'] = 1;
+    return t;
+}
+constexpr std::array<uint8_t, 256> kClass = MakeClasses();
+
+// Checks text as it arrives: binary data and overlong lines are named by their line number.
+struct TextCheck {
+    size_t iLineStart = 0, iLine = 1;
+    std::string sFailure;
+    bool Scan(const char *text, size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const uint8_t k = kClass[(unsigned char)text[i]];
+            if (!k) continue;
+            if (k == 2) return Fail("not a text file!");
+            if (i - iLineStart > (size_t)MVE_DEFINITION_MAX_LINE) return Fail("longer than 16 MB!");
+            iLineStart = i + 1;
+            ++iLine;
+        }
+        if (to - iLineStart > (size_t)MVE_DEFINITION_MAX_LINE) return Fail("longer than 16 MB!");
+        return true;
     }
-    fclose(f);
-    return ok;
+    bool Fail(const char *what) {
+        sFailure = "Fail: Line " + std::to_string(iLine) + ": " + what;
+        return false;
+    }
+};
+
+// Reads a whole regular file in chunks into a malloc'd buffer with a NUL after the end. 8-bit
+// text is checked chunk by chunk, so a bad file is refused where its trouble starts.
+char *ReadRegularFile(const std::string &path, size_t &size, bool &wide, std::string &failure) {
+    std::FILE *file = MVE_OpenRegularFile(path.c_str(), failure);
+    if (!file) return nullptr;
+    struct stat st;
+    fstat(fileno(file), &st);
+    const size_t expected = (size_t)st.st_size;
+    char *buffer = expected < UINT32_MAX - 16 ? static_cast<char *>(malloc(expected + 1)) : nullptr;
+    if (!buffer) {
+        std::fclose(file);
+        failure = expected < UINT32_MAX - 16 ? kOutOfMemory : "Fail: File too large!";
+        return nullptr;
+    }
+    TextCheck check;
+    size = 0;
+    wide = false;
+    // The file may shrink while read (then it ends early); growth beyond its size is not read.
+    while (size < expected) {
+        const size_t got = std::fread(buffer + size, 1, std::min(kChunk, expected - size), file);
+        if (got == 0) break;
+        if (size == 0 && got >= 2 && ((unsigned char)buffer[0] == 0xFF || (unsigned char)buffer[0] == 0xFE) &&
+            (unsigned char)buffer[1] == ((unsigned char)buffer[0] ^ 1))
+            wide = true;   // UTF-16: checked once decoded
+        if (!wide && !check.Scan(buffer, size, size + got)) {
+            failure = check.sFailure;
+            break;
+        }
+        size += got;
+    }
+    if (failure.empty() && std::ferror(file)) failure = kCannotRead;
+    std::fclose(file);
+    if (!failure.empty()) {
+        free(buffer);
+        return nullptr;
+    }
+    buffer[size] = 0;
+    return buffer;
+}
+
+// A malloc'd copy of a text with a NUL after it.
+char *Owned(const std::string &text) {
+    char *copy = static_cast<char *>(malloc(text.size() + 1));
+    if (copy) memcpy(copy, text.data(), text.size() + 1);
+    return copy;
 }
 
 using FolderId = std::pair<dev_t, ino_t>;
@@ -128,6 +207,10 @@ void ParsePath(const std::string &path, int mask, bool allowPattern, std::set<Fo
                     // Hidden entries ('.', '..', '.git', editor files) are not definitions.
                     if (entry->d_name[0] == '.') continue;
                     if (!pattern.empty() && fnmatch(pattern.c_str(), entry->d_name, FNM_PERIOD | FNM_CASEFOLD)) continue;
+                    // Only files and folders: a FIFO, socket or device in the folder would block the walk.
+                    struct stat kind;
+                    const std::string full = prefix + entry->d_name;
+                    if (stat(full.c_str(), &kind) != 0 || !(S_ISREG(kind.st_mode) || S_ISDIR(kind.st_mode))) continue;
                     names.emplace_back(entry->d_name);
                 }
                 closedir(dir);
@@ -137,17 +220,43 @@ void ParsePath(const std::string &path, int mask, bool allowPattern, std::set<Fo
         for (const std::string &name : names) ParsePath(prefix + name, mask, false, visited);
     } else {
         MVE_LogHeading("Parse DefinitionFile: " + path, __LINE__, __FILE__, "MVE_ParseDefinitionFiles");
-        if (MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str()))
+        if (MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str(), nullptr))
             MVE_LoadDefinitions(root, mask);
         else
-            MVE_LogFail("Fail: File not found!", "MVE_ParseDefinitionFiles");
+            MVE_LogFail(MVE_Engine().Definition.sLastFailure, "MVE_ParseDefinitionFiles");
     }
     MVE_LogBreak();
 }
 
 }  // namespace
 
-MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path) {
+std::FILE *MVE_OpenRegularFile(const char *path, std::string &failure) {
+    if (!path || !*path) {
+        failure = kNotFound;
+        return nullptr;
+    }
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        failure = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP ? kNotFound : kCannotRead;
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        failure = kCannotRead;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE *file = fdopen(fd, "rb");
+    if (!file) {
+        close(fd);
+        failure = kCannotRead;
+    }
+    return file;
+}
+
+MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SINK *sink) {
     MVE_DEFINITION_STATE &d = MVE_Engine().Definition;
     std::string native = MVE_NativePath(path ? path : "");
     size_t cut = native.find_last_of('/');
@@ -155,47 +264,65 @@ MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path) {
     d.sLastFile = cut == std::string::npos ? native : native.substr(cut + 1);
     d.sLastFolder = folder;
     d.pLastRoot = nullptr;
-    std::string bytes;
-    if (native.empty() || !ReadWholeFile(native, bytes)) return nullptr;
+    d.sLastFailure.clear();
+    size_t size = 0;
+    bool wide = false;
+    char *bytes = ReadRegularFile(native, size, wide, d.sLastFailure);
+    if (!bytes) return nullptr;
 
-    std::string_view raw(bytes), text;
-    std::string converted;
+    std::string_view raw(bytes, size);
+    char *base = bytes;
+    const char *text = bytes;
+    size_t length = size;
     if (raw.starts_with("\xEF\xBB\xBF")) {
-        text = raw.substr(3);
-    } else if (raw.starts_with("\xFF\xFE")) {
-        converted = FromUtf16(raw.substr(2), false);
-        text = converted;
-    } else if (raw.starts_with("\xFE\xFF")) {
-        converted = FromUtf16(raw.substr(2), true);
-        text = converted;
-    } else if (IsUtf8(raw)) {
-        text = raw;   // plain ASCII, or UTF-8 written without a mark
-    } else {
-        converted = FromLatin1(raw);
-        text = converted;
+        text += 3;
+        length -= 3;
+    } else if (wide || !IsUtf8(raw)) {
+        std::string converted = wide ? FromUtf16(raw.substr(2), (unsigned char)raw[0] == 0xFE) : FromLatin1(raw);
+        free(bytes);
+        if (wide) {
+            TextCheck check;
+            if (!check.Scan(converted.data(), 0, converted.size())) {
+                d.sLastFailure = check.sFailure;
+                return nullptr;
+            }
+        }
+        base = Owned(converted);
+        if (!base) {
+            d.sLastFailure = kOutOfMemory;
+            return nullptr;
+        }
+        text = base;
+        length = converted.size();
     }
-    MVE_DEFINITION_NODE *root = MVE_ParseDefinitionText(text, folder);
+    MVE_DEFINITION_NODE *root = MVE_ParseDefinitionBuffer(base, text, length, folder, sink);
     d.pLastRoot = root;
     return root;
 }
 
+extern "C" MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path) { return MVE_ReadDefinitionFile(path, nullptr); }
+
 void MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask) {
     if (!node) return;
     MVE_DEFINITION_STATE &d = MVE_Engine().Definition;
-    if (node->sKey == "Sound") {
+    const std::string_view key = MVE_DefinitionKey(node);
+    if (key == "Sound") {
         if ((mask & MVE_DEFINITION_SOUND) && d.pLoadSound) d.pLoadSound(MVE_ID_AUTO, node, "");
         return;
     }
-    if (node->sKey == "Texture") {
-        if ((mask & MVE_DEFINITION_TEXTURE) && d.pLoadTexture) d.pLoadTexture(MVE_ID_AUTO, node, node->sValue.c_str());
+    if (key == "Texture") {
+        if ((mask & MVE_DEFINITION_TEXTURE) && d.pLoadTexture) d.pLoadTexture(MVE_ID_AUTO, node, MVE_GetDefinitionValue(node));
         return;
     }
-    if (node->sKey == "Material") {
-        if ((mask & MVE_DEFINITION_MATERIAL) && d.pLoadMaterial) d.pLoadMaterial(MVE_ID_AUTO, node, node->sValue.c_str());
+    if (key == "Material") {
+        if ((mask & MVE_DEFINITION_MATERIAL) && d.pLoadMaterial) d.pLoadMaterial(MVE_ID_AUTO, node, MVE_GetDefinitionValue(node));
         return;
     }
-    // By index: a loader may add to the tree while it is walked.
-    for (size_t i = 0; i < node->Children.size(); ++i) MVE_LoadDefinitions(node->Children[i], mask);
+    for (MVE_DEFINITION_NODE *child = MVE_DefinitionFirst(node); child;) {
+        MVE_DEFINITION_NODE *next = MVE_DefinitionSibling(child);   // a loader may free the section it was given
+        MVE_LoadDefinitions(child, mask);
+        child = next;
+    }
 }
 
 extern "C" int MVE_ParseDefinitionFiles(const char *path, int mask) {

@@ -4,23 +4,36 @@
 #include "Definition/Definition.h"
 #include <charconv>
 #include <cmath>
-#include <strings.h>
 
-static const MVE_DEFINITION_NODE *Child(const MVE_DEFINITION_NODE *node, size_t i) {
-    return i < node->Children.size() ? node->Children[i] : nullptr;
+// The first few children of a list, in one walk.
+static int Children(const MVE_DEFINITION_NODE *node, const MVE_DEFINITION_NODE **out, int most) {
+    int n = 0;
+    for (const MVE_DEFINITION_NODE *c = MVE_DefinitionFirst(node); c && n < most; c = MVE_DefinitionSibling(c)) out[n++] = c;
+    for (int k = n; k < most; ++k) out[k] = nullptr;
+    return n;
+}
+
+static bool SameWord(std::string_view a, const char *b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = (char)(x - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return i == a.size() && !b[i];
 }
 
 // Integer conversion: optional sign, '$' hexadecimal, '%' binary, else decimal; low 32 bits.
-static uint32_t ToInteger(const std::string &text) {
-    const char *p = text.c_str();
-    while (*p == ' ' || *p == '\t') ++p;
+static uint32_t ToInteger(std::string_view text) {
+    const char *p = text.data(), *end = p + text.size();
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
     bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
     unsigned base = 10;
-    if (*p == '$') base = 16, ++p;
-    else if (*p == '%') base = 2, ++p;
+    if (p < end && *p == '$') base = 16, ++p;
+    else if (p < end && *p == '%') base = 2, ++p;
     uint32_t v = 0;
-    for (;; ++p) {
+    for (; p < end; ++p) {
         unsigned digit;
         if (*p >= '0' && *p <= '9') digit = (unsigned)(*p - '0');
         else if (*p >= 'a' && *p <= 'f') digit = (unsigned)(*p - 'a' + 10);
@@ -32,8 +45,8 @@ static uint32_t ToInteger(const std::string &text) {
     return negative ? 0u - v : v;
 }
 
-static float ToFloat(const std::string &text) {
-    const char *p = text.c_str(), *end = p + text.size();
+static float ToFloat(std::string_view text) {
+    const char *p = text.data(), *end = p + text.size();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
@@ -72,46 +85,40 @@ static int64_t PackComponent(float f) {
     return (int64_t)std::llround(v);
 }
 
-std::string MVE_ReadDefinitionString(const MVE_DEFINITION_NODE *node, const char *defaultValue) {
-    if (!node) return defaultValue ? defaultValue : "";
-    return node->sValue;
-}
-
-int MVE_ReadDefinitionInteger(const MVE_DEFINITION_NODE *node, int defaultValue) {
+extern "C" int MVE_ReadDefinitionInteger(const MVE_DEFINITION_NODE *node, int defaultValue) {
     if (!node) return defaultValue;
-    const char *v = node->sValue.c_str();
-    if (!strcasecmp(v, "true") || !strcasecmp(v, "enable")) return 1;
-    if (!strcasecmp(v, "false") || !strcasecmp(v, "disable") || !strcasecmp(v, "none")) return 0;
-    if (!strcasecmp(v, "default")) return -1;
-    return (int)ToInteger(node->sValue);
+    const std::string_view v = MVE_DefinitionValue(node);
+    if (SameWord(v, "true") || SameWord(v, "enable")) return 1;
+    if (SameWord(v, "false") || SameWord(v, "disable") || SameWord(v, "none")) return 0;
+    if (SameWord(v, "default")) return -1;
+    return (int)ToInteger(v);
 }
 
-float MVE_ReadDefinitionFloat(const MVE_DEFINITION_NODE *node, float defaultValue) {
-    return node ? ToFloat(node->sValue) : defaultValue;
+extern "C" float MVE_ReadDefinitionFloat(const MVE_DEFINITION_NODE *node, float defaultValue) {
+    return node ? ToFloat(MVE_DefinitionValue(node)) : defaultValue;
 }
 
-v4f *MVE_ReadDefinitionVector(const MVE_DEFINITION_NODE *node, v4f *out, float x, float y, float z, float w) {
+extern "C" v4f *MVE_ReadDefinitionVector(const MVE_DEFINITION_NODE *node, v4f *out, float x, float y, float z, float w) {
     if (!out) return nullptr;
     const bool four = w != MVE_IGNORE_F;
     if (!node) {
         out->x = x, out->y = y, out->z = z;
         if (four) out->w = w;
-    } else if (node->iBlock) {
+    } else if (MVE_IsDefinitionBlock(node)) {
+        const MVE_DEFINITION_NODE *c[4];
+        Children(node, c, 4);
         float *lanes[4] = {&out->x, &out->y, &out->z, &out->w};
         for (size_t i = 0; i < 3; ++i)
-            if (const MVE_DEFINITION_NODE *c = Child(node, i)) *lanes[i] = ToFloat(c->sValue);
-        if (four) {
-            const MVE_DEFINITION_NODE *c = Child(node, 3);
-            out->w = c ? ToFloat(c->sValue) : w;
-        }
+            if (c[i]) *lanes[i] = ToFloat(MVE_DefinitionValue(c[i]));
+        if (four) out->w = c[3] ? ToFloat(MVE_DefinitionValue(c[3])) : w;
     } else {
         // A single number is a distance straight ahead (down -z).
-        out->x = 0.0f, out->y = 0.0f, out->z = -ToFloat(node->sValue);
+        out->x = 0.0f, out->y = 0.0f, out->z = -ToFloat(MVE_DefinitionValue(node));
     }
     return out;
 }
 
-uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f *out, uint32_t defaultColor) {
+extern "C" uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f *out, uint32_t defaultColor) {
     v4f scratch;
     if (!out) {
         Unpack(&scratch, defaultColor);
@@ -121,34 +128,38 @@ uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f *out, uint
         Unpack(out, defaultColor);
         return defaultColor;
     }
-    if (!node->iBlock) {
-        uint32_t color = ToInteger(node->sValue);
+    if (!MVE_IsDefinitionBlock(node)) {
+        uint32_t color = ToInteger(MVE_DefinitionValue(node));
         Unpack(out, color);
         return color;
     }
+    const MVE_DEFINITION_NODE *c[4];
+    Children(node, c, 4);
     float *lanes[4] = {&out->x, &out->y, &out->z, &out->w};
     out->w = 1.0f;
     for (size_t i = 0; i < 4; ++i) {
-        const MVE_DEFINITION_NODE *c = Child(node, i);
-        if (!c) continue;
-        bool isFloat = c->sValue.find('.') != std::string::npos;
-        *lanes[i] = isFloat ? ToFloat(c->sValue) : (float)(int)ToInteger(c->sValue) / 255.0f;
+        if (!c[i]) continue;
+        const std::string_view v = MVE_DefinitionValue(c[i]);
+        bool isFloat = v.find('.') != std::string_view::npos;
+        *lanes[i] = isFloat ? ToFloat(v) : (float)(int)ToInteger(v) / 255.0f;
     }
     int64_t packed = PackComponent(out->x) + PackComponent(out->y) * 256 + PackComponent(out->z) * 65536 +
                      PackComponent(out->w) * 16777216;
     return (uint32_t)(uint64_t)packed;
 }
 
-float *MVE_ReadDefinitionRange(const MVE_DEFINITION_NODE *node, float out[2], float minimum, float maximum) {
+extern "C" float *MVE_ReadDefinitionRange(const MVE_DEFINITION_NODE *node, float out[2], float minimum, float maximum) {
     if (!out) return nullptr;
     if (!node) {
         out[0] = minimum;
         out[1] = maximum == MVE_IGNORE_F ? minimum : maximum;
-    } else if (node->iBlock) {
+    } else if (MVE_IsDefinitionBlock(node)) {
+        const MVE_DEFINITION_NODE *c[2];
+        Children(node, c, 2);
         for (size_t i = 0; i < 2; ++i)
-            if (const MVE_DEFINITION_NODE *c = Child(node, i)) out[i] = ToFloat(c->sValue);
+            if (c[i]) out[i] = ToFloat(MVE_DefinitionValue(c[i]));
     } else {
-        out[0] = out[1] = ToFloat(node->sValue);
+        out[0] = out[1] = ToFloat(MVE_DefinitionValue(node));
     }
     return out;
 }

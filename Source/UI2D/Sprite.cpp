@@ -163,8 +163,12 @@ void MVE_DrawOverlay(unsigned int vertexArray, int indices, unsigned int texture
         e.GL.uBlendDestination = blendDestination;
         gl.glBlendFunc(blendSource, blendDestination);
     }
+    // The model matrix is written only when something else changed it: rewriting a uniform buffer
+    // that queued draws still read makes the driver wait for them.
     static const m4f kIdentity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
-    MVE_WriteShaderBuffer(MVE_BUFFER_MODEL, 0, &kIdentity, sizeof kIdentity);
+    const std::vector<unsigned char> &model = e.Shader.Buffers[MVE_BUFFER_MODEL].Data;
+    if (model.size() < sizeof kIdentity || std::memcmp(model.data(), &kIdentity, sizeof kIdentity) != 0)
+        MVE_WriteShaderBuffer(MVE_BUFFER_MODEL, 0, &kIdentity, sizeof kIdentity);
     gl.glUseProgram(program);
     gl.glUniform1i(mapSlot, 0);
     gl.glUniform4fv(colorSlot, 1, &color.x);

@@ -61,8 +61,10 @@ extern "C" void MVE_Quit(void) {
     r.Shaders.FreeAll();
     r.Textures.FreeAll();
     r.Lights.FreeAll();
+    MVE_ShutdownUI2D();                                            // 4. sprite batch, GUI geometry
     MVE_ShutdownSound();                                           // sounds, instances, output device
-    MVE_ShutdownGL();                                              // 4-5. remaining GL objects, G-Buffer
+    MVE_ShutdownRender();                                          // 4-5. line buffer, shadow maps, G-Buffer
+    MVE_ShutdownGL();                                              // 4. remaining GL objects
     MVE_ShutdownWindow();                                          // 6. render window
     e.iRunning = 0;
 }

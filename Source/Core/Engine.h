@@ -10,12 +10,16 @@
 #include "Physics/Physics.h"
 #include "Platform/Platform.h"
 #include "Registry/Kinds.h"
+#include "GBuffer/GBuffer.h"
+#include "Lines/Lines.h"
+#include "Render/Render.h"
+#include "Shadow/Shadow.h"
 
 struct MVE_RENDER_DEFAULTS {
     v4f v4fSunDirection = {0, -1, 0, 0};
     v4f v4fSunColor = {1, 1, 1, 1};
     float fSunIntensity = 1.0f;
-    int iSunEnabled = 0;
+    int iSunEnabled = 1;
     v4f v4fAmbientColor = {0, 0, 0, 1};
     unsigned int uTextureFilter = GL_LINEAR;
     int iGlow = 1;
@@ -34,9 +38,14 @@ struct MVE_ENGINE {
     MVE_REGISTRIES Registries;
     MVE_DEFINITION_STATE Definition;
     MVE_PHYSICS_STATE Physics;
+    MVE_SOUND_STATE Sound;                     // master gain, output device
+    MVE_UI2D_STATE UI2D;                       // sprite batch, GUI geometry and style, built-in font
     MVE_TEXTURE_STATE TextureState;            // what the driver offers textures
     MVE_BUILTIN_RESOURCES Builtin;             // handles of the resources built at start-up
-    MVE_SOUND_STATE Sound;                     // master gain, output device
+    MVE_RENDER_STATE Render;                   // camera, draw lists, frame copy
+    MVE_GBUFFER_STATE GBuffer;                 // G-Buffer, post-processing targets, lighting programs
+    MVE_SHADOW_STATE Shadow;                   // shadow maps and caster programs
+    MVE_LINE_STATE Lines;                      // debug lines of the current frame
     MVE_RANDOM_STATE Random;                   // the engine's one random source
     int iCloseRequest = 0;                     // set when the user asks to close a window
     int iRunning = 0;                          // 1 between MVE_Init and MVE_Quit

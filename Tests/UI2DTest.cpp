@@ -380,5 +380,32 @@ TEST_F(UI2DRender, BatchesBreakOnlyOnTextureColourOrFullBatch) {
     }
 }
 
+TEST_F(UI2DRender, PanelsStretchTheirMiddleAndKeepTheirCorners) {
+    MVE_ClearScreen(0xFF000000);
+    ASSERT_EQ(MVE_DrawPanel(20, 10, 80, 40, 0xFF0000FF), 1);   // red, 20..99 x 10..49
+    ASSERT_EQ(MVE_DrawPanel(110, 60, 30, 20, 0xFF0000FF), 1);  // red, 110..139 x 60..79
+    EXPECT_EQ(MVE_DrawPanel(0, 0, -5, 10, MVE_IGNORE), 0);
+    const std::vector<uint8_t> px = Pixels();
+    for (int x = 15; x < 105; x++)
+        for (int y : {8, 9, 50, 51}) ASSERT_EQ(RGB(px, x, y), (std::array<int, 3>{0, 0, 0})) << x << "," << y;
+    for (int y = 8; y < 52; y++)
+        for (int x : {18, 19, 100, 101}) ASSERT_EQ(RGB(px, x, y), (std::array<int, 3>{0, 0, 0})) << x << "," << y;
+    // Rounded corners, a bright rim, a slightly darker body that stretches evenly.
+    EXPECT_LT(RGB(px, 20, 10)[0], 100);
+    EXPECT_GT(RGB(px, 20, 30)[0], 230);
+    EXPECT_GT(RGB(px, 60, 10)[0], 230);
+    const auto body = RGB(px, 60, 30);
+    EXPECT_NEAR(body[0], 209, 4);
+    EXPECT_EQ(body[1] + body[2], 0);
+    for (int x = 27; x < 93; x++) ASSERT_EQ(RGB(px, x, 30), body) << x;
+    for (int y = 17; y < 43; y++) ASSERT_EQ(RGB(px, 60, y), body) << y;
+    // The corners of a smaller panel are the same pixels.
+    for (int y = 0; y < 6; y++)
+        for (int x = 0; x < 6; x++) {
+            ASSERT_EQ(RGB(px, 20 + x, 10 + y), RGB(px, 110 + x, 60 + y)) << x << "," << y;
+            ASSERT_EQ(RGB(px, 99 - x, 49 - y), RGB(px, 139 - x, 79 - y)) << x << "," << y;
+        }
+}
+
 }  // namespace
 }  // namespace mvetest

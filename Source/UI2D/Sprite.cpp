@@ -78,7 +78,7 @@ v4f UnpackColor(uint32_t color) {
 uint32_t NextCodePoint(const unsigned char *&p) {
     const unsigned char c = *p++;
     if (c < 0x80) return c;
-    int extra = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : -1;
+    const int extra = c >= 0xF5 ? -1 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : -1;
     if (extra < 0) return 0xFFFD;
     uint32_t code = c & (0x3F >> extra);
     const unsigned char *q = p;
@@ -221,6 +221,8 @@ extern "C" int MVE_CreateSprite(int id, int material, float width, float height)
         MVE_LogFail("Fail: Material " + std::to_string(material) + " not found!", kProcedure);
         return 0;
     }
+    if (width == MVE_IGNORE_F) width = 0.0f;
+    if (height == MVE_IGNORE_F) height = 0.0f;
     if (!std::isfinite(width) || !std::isfinite(height) || width < 0 || height < 0) {
         MVE_LogFail("Fail: A sprite's size must be 0 (the texture's) or positive!", kProcedure);
         return 0;
@@ -248,7 +250,9 @@ extern "C" int MVE_DrawSprite(int id, float x, float y) {
     const MVE_MATERIAL *material = MVE_GetMaterial(sprite->iMaterial);
     const MVE_TEXTURE *texture = material ? material->Texture[0] : nullptr;
     MVE_SHADER *program = SpriteProgram();
-    if (!texture || !texture->iTexture || !program || !std::isfinite(x) || !std::isfinite(y)) return 0;
+    if (!texture || !texture->iTexture || texture->iTarget != GL_TEXTURE_2D || !program || !std::isfinite(x) ||
+        !std::isfinite(y))
+        return 0;
     const float w = sprite->fWidth > 0 ? sprite->fWidth : static_cast<float>(texture->iWidth);
     const float h = sprite->fHeight > 0 ? sprite->fHeight : static_cast<float>(texture->iHeight);
     int colorSlot = MVE_ShaderSlot(program, 1), mapSlot = MVE_ShaderSlot(program, 0);

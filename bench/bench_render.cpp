@@ -12,7 +12,9 @@
 #include "Shader/Shader.h"
 #include "Texture/Texture.h"
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -158,6 +160,19 @@ void BM_DemoFramePasses(benchmark::State &state) {
 }
 BENCHMARK(BM_DemoFramePasses)->Unit(benchmark::kMillisecond)->Iterations(10);
 
+// The physics rate of the same scene with no frames drawn, for comparison with the rate above.
+void BM_DemoPhysicsWithoutFrames(benchmark::State &state) {
+    Screen screen(1600, 900);
+    if (!screen.ok) {
+        state.SkipWithError("no GL screen");
+        return;
+    }
+    DemoScene();
+    for (auto _ : state) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    state.counters["physics_hz"] = MVE_GetPhysicsRate();
+}
+BENCHMARK(BM_DemoPhysicsWithoutFrames)->Unit(benchmark::kMillisecond)->Iterations(6);
+
 // 2000 cubes (12 triangles each) in a 50 x 40 grid in front of the camera, one material, no shadows.
 void CubeField() {
     const int color = PatternTexture("Color.png", false), normal = PatternTexture("Normal.png", true);
@@ -187,6 +202,7 @@ void BM_CubesEngineFrame(benchmark::State &state) {
         MVE_RenderWorld(-1);
         Finish();
     }
+    state.counters["objects_drawn"] = double(MVE_Engine().Render.Frame.Items.size());
 }
 BENCHMARK(BM_CubesEngineFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -213,6 +229,7 @@ void BM_CubesBareLoop(benchmark::State &state) {
         material = o->pMaterial;
     });
     const GLuint model = e.Shader.Buffers[MVE_BUFFER_MODEL].uBuffer;
+    const bool bindEach = state.range(0) != 0;  // 1: bind per object; 0: once, as the engine does for one mesh
     const m4f view = e.Render.Camera.m4fView;
     for (auto _ : state) {
         gl.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, e.GBuffer.uFramebuffer);
@@ -227,13 +244,13 @@ void BM_CubesBareLoop(benchmark::State &state) {
             for (int c = 0; c < 3; ++c)
                 for (int r = 0; r < 3; ++r) block[16 + 4 * c + r] = block[4 * c + r];
             gl.glBufferSubData(GL_UNIFORM_BUFFER, 0, 112, block);
-            gl.glBindVertexArray(vao);
+            if (bindEach || &m == &models.front()) gl.glBindVertexArray(vao);
             gl.glDrawElements(GL_TRIANGLES, indices, GL_UNSIGNED_INT, nullptr);
         }
         Finish();
     }
 }
-BENCHMARK(BM_CubesBareLoop)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CubesBareLoop)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

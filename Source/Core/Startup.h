@@ -18,5 +18,6 @@ void MVE_StartupBuiltinResources();
 
 void MVE_ShutdownPhysics();
 void MVE_ShutdownShaderBuffers();
+void MVE_ShutdownRender();
 void MVE_ShutdownGL();
 void MVE_ShutdownWindow();

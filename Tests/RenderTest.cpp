@@ -212,6 +212,64 @@ TEST_F(RenderTest, PointLightAttenuationRangeShadowAndBackground) {
     EXPECT_GT(same, 500);
 }
 
+// A spot light pointing down lights a disc: attenuation times the cone factor, which falls to
+// nothing at the cone's half angle; beyond it only ambient remains.
+TEST_F(RenderTest, SpotLightLightsItsCone) {
+    LookDown(6.0f);
+    const Vec diffuse = {0.9f, 0.7f, 0.5f};
+    Place(plane_, Surface(diffuse.x, diffuse.y, diffuse.z), {0, 0, 0}, {40, 1, 40});
+    MVE_EnableSun(0);
+    MVE_SetAmbientColor(0xFF101010);
+    const Vec light = {-0.5f, 3.0f, 0.4f};
+    const float range = 8.0f, half = 35.0f;
+    const int spot = MVE_CreateLight(-1, light.x, light.y, light.z, 2);
+    ASSERT_NE(spot, 0);
+    MVE_SetLightRange(spot, range);
+    ASSERT_EQ(MVE_SetLightDirection(spot, 0.2f, -1.0f, 0.0f), 1);
+    ASSERT_EQ(MVE_SetLightConeAngle(spot, half), 1);
+    const Vec axis = Scale(Vec{0.2f, -1.0f, 0.0f}, 1.0f / Length(Vec{0.2f, -1.0f, 0.0f}));
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    const float ambient = 16 / 255.0f;
+    int inside = 0, outside = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            const Vec p = GroundAt(x, y);
+            const Vec d = light - p;
+            const float angle = std::acos(std::clamp(-Dot(axis, Scale(d, 1.0f / Length(d))), -1.0f, 1.0f));
+            const float cone = std::max(0.0f, 1.0f - angle / (half * kPi / 180.0f));
+            const float a = std::max(0.0f, 1.0f - Length(d) / (0.982f * range)) * cone;
+            const float k = d.y / Length(d) * a;
+            EXPECT_PIXEL(rgba, x, y, diffuse.x * (ambient + k), diffuse.y * (ambient + k), diffuse.z * (ambient + k), 3);
+            (cone > 0.05f ? inside : outside)++;
+        }
+    EXPECT_GT(inside, 300);
+    EXPECT_GT(outside, 300);
+}
+
+// A static shadow-casting light renders its cube once: a caster that moves away leaves its shadow
+// behind until the light itself moves.
+TEST_F(RenderTest, StaticLightKeepsItsShadowUntilItMoves) {
+    LookDown(6.0f);
+    Place(plane_, Surface(1, 1, 1), {0, 0, 0}, {40, 1, 40});
+    MVE_EnableSun(0);
+    const int lamp = MVE_CreateLight(-1, 0, 3, 0, 1);
+    MVE_SetLightRange(lamp, 20);
+    MVE_SetLightShadow(lamp, 1, 1);
+    const int caster = Place(cube_, Surface(1, 1, 1), {1.0f, 1.5f, 0}, {0.5f, 0.5f, 0.5f});
+    // The caster's shadow lies beyond it on the ray from the light: around x = 2 on the plane.
+    auto shade = [&](const std::vector<uint8_t> &rgba) { return At(rgba, 40 + int(2.0f / (6.0f * 0.41421f * 4.0f / 3.0f) * 40.0f), 30)[0]; };
+    MVE_RenderWorld(-1);
+    const int dark = shade(Pixels());
+    EXPECT_LT(dark, 10);
+    MVE_MoveObject(caster, -3.0f, 1.5f, 0, 0);
+    MVE_RenderWorld(-1);
+    EXPECT_EQ(shade(Pixels()), dark);  // the kept cube still holds the old shadow
+    MVE_MoveLight(lamp, 0, 3, 0, 0);
+    MVE_RenderWorld(-1);
+    EXPECT_GT(shade(Pixels()), 100);   // moved (even in place): the cube is rendered again
+}
+
 // The sun on a large plane with two casters: inside the 20 x 20 shadow square a box leaves 4 % of
 // the sunlight; the other box stands beyond the square, where nothing is shadowed.
 TEST_F(RenderTest, SunShadowInsideAndOutsideTheShadowSquare) {

@@ -299,7 +299,8 @@ TEST_F(TextureTest, DefinitionsAndRawFiles) {
               "Texture: Raw { File: raw.mvt; Filter: LINEAR }\n"
               "Texture: Gone { File: nothing.mvt }\n"
               "Texture: Short { File: short.mvt }\n"
-              "Texture: Broken { File: missing.png }\n");
+              "Texture: Broken { File: missing.png }\n"
+              "Texture: Folder { File: { Key: value } }\n");
     MVE_ParseDefinitionFiles("Data/Textures.mvd", MVE_DEFINITION_TEXTURE);
     MVE_REGISTRIES &r = MVE_Engine().Registries;
 
@@ -329,8 +330,9 @@ TEST_F(TextureTest, DefinitionsAndRawFiles) {
     EXPECT_EQ(r.Textures.GetByName("Gone")->iWidth, 0);
     EXPECT_EQ(r.Textures.GetByName("Short"), nullptr);
     EXPECT_EQ(r.Textures.GetByName("Broken"), nullptr);
+    EXPECT_EQ(r.Textures.GetByName("Folder"), nullptr);  // a block where a file name belongs: the folder itself
     const std::string log = Log();
-    EXPECT_EQ(Count(log, MVE_FAIL_IMAGE_NOT_FOUND), 2);
+    EXPECT_EQ(Count(log, MVE_FAIL_IMAGE_NOT_FOUND), 3);
     EXPECT_NE(log.find("File: Data/missing.png"), std::string::npos);
 
     // A null node: the heading and the node row, nothing else.

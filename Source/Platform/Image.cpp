@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <png.h>
+#include <sys/stat.h>
 #include <jpeglib.h>
 #include <jerror.h>
 
@@ -274,19 +275,24 @@ int MVE_PlatformLoadImage(const char *file, MVE_IMAGE &image, std::string &error
         error = "cannot open the file";
         return 0;
     }
-    long length = -1;
-    if (std::fseek(in, 0, SEEK_END) == 0) length = std::ftell(in);
-    std::rewind(in);
-    if (length <= 0) {
+    // A folder opens as a file here; its "size" would be asked for as memory.
+    struct stat info;
+    if (fstat(fileno(in), &info) != 0 || !S_ISREG(info.st_mode)) {
         std::fclose(in);
-        error = length == 0 ? "the file is empty" : "cannot read the file";
+        error = "not a file";
         return 0;
     }
-    uint8_t *bytes = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(length)));
-    const size_t got = bytes ? std::fread(bytes, 1, static_cast<size_t>(length), in) : 0;
+    if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > MVE_IMAGE_MAX_FILE_BYTES) {
+        std::fclose(in);
+        error = info.st_size <= 0 ? "the file is empty" : "the file is too large for an image";
+        return 0;
+    }
+    const size_t length = static_cast<size_t>(info.st_size);
+    uint8_t *bytes = static_cast<uint8_t *>(std::malloc(length));
+    const size_t got = bytes ? std::fread(bytes, 1, length, in) : 0;
     std::fclose(in);
     int ok = 0;
-    if (got != static_cast<size_t>(length))
+    if (got != length)
         error = bytes ? "cannot read the file" : "out of memory";
     else
         ok = MVE_PlatformCatchImage(bytes, got, image, error);

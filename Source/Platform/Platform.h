@@ -68,6 +68,7 @@ enum : int {
     MVE_IMAGE_MAX_SIDE = 16384,                  // larger images are refused before any allocation
 };
 inline constexpr uint64_t MVE_IMAGE_MAX_PIXELS = 1ull << 26;  // 64 Mpixel (256 MB as RGBA)
+inline constexpr uint64_t MVE_IMAGE_MAX_FILE_BYTES = 1ull << 30;  // image files are read whole
 struct MVE_IMAGE {
     int iWidth = 0, iHeight = 0;
     int iFormat = 0;                // MVE_PIXELS_*

@@ -345,9 +345,15 @@ TEST_F(UI2DRender, BuiltInFontReproducesItsAtlasAndSpritesAreCentred) {
     EXPECT_TRUE(bottom[1] > 200 && bottom[0] < 50) << bottom[0] << " " << bottom[1];
     EXPECT_TRUE(right[2] > 200 && right[0] + right[1] < 50);
 
-    // A sprite whose material is freed draws nothing, quietly.
+    // A sprite whose material is freed draws nothing, quietly; quads waiting on a texture that is
+    // freed before the batch goes out are dropped rather than drawn with another texture.
     MVE_FreeMaterial(material);
     EXPECT_EQ(MVE_DrawSprite(sprite, 100, 60), 0);
+    MVE_ClearScreen(0xFF808080);
+    const int other = MVE_CatchTexture(-1, png.data(), static_cast<int64_t>(png.size()), GL_NEAREST, "");
+    ASSERT_EQ(MVE_DrawSprite(MVE_CreateSprite(-1, MVE_CreateMaterial(-1, other, 24, ""), 0, 0), 140, 20), 1);
+    MVE_FreeTexture(other);
+    EXPECT_EQ(RGB(Pixels(), 140, 20), (std::array<int, 3>{128, 128, 128}));
 }
 
 TEST_F(UI2DRender, BatchesBreakOnlyOnTextureColourOrFullBatch) {

@@ -189,6 +189,8 @@ void MVE_FlushSprites() {
     ui.iQuads = 0;
     if (!quads || !GLReady() || !ui.uBatchArray || !ui.uBatchProgram) return;
     const MVE_GL_TABLE &gl = MVE_gl();
+    // A texture freed while its quads waited: they would sample whatever texture is bound instead.
+    if (!gl.glIsTexture(ui.uBatchTexture)) return;
     gl.glBindBuffer(GL_ARRAY_BUFFER, ui.uBatchVertices);
     // Orphaning the store lets the driver keep drawing the previous batch from the old one.
     gl.glBufferData(GL_ARRAY_BUFFER, MVE_SPRITE_BATCH_QUADS * 4 * kVertexBytes, nullptr, GL_DYNAMIC_DRAW);

@@ -49,6 +49,25 @@ m4f Multiply(const m4f &A, const m4f &B) {
     return out;
 }
 
+// Light passes shade only pixels that hold geometry. Every fragment is put at depth 1.0 (the depth
+// range, with clamping so nothing is clipped at the far plane) and tested "not equal" against the
+// G-Buffer depth, which is 1.0 exactly where nothing was drawn: those pixels are rejected before
+// their shader runs, the others are shaded as before.
+void GeometryOnly(bool on) {
+    const MVE_GL_TABLE &gl = MVE_gl();
+    if (on) {
+        gl.glEnable(GL_DEPTH_TEST);
+        gl.glDepthFunc(GL_NOTEQUAL);
+        gl.glEnable(GL_DEPTH_CLAMP);
+        gl.glDepthRange(1.0, 1.0);
+    } else {
+        gl.glDepthRange(0.0, 1.0);
+        gl.glDisable(GL_DEPTH_CLAMP);
+        gl.glDepthFunc(GL_LEQUAL);
+        gl.glDisable(GL_DEPTH_TEST);
+    }
+}
+
 void DrawQuad() {
     const MVE_GL_TABLE &gl = MVE_gl();
     gl.glBindVertexArray(MVE_Engine().GBuffer.uQuadArray);
@@ -164,7 +183,9 @@ void SunLight() {
         gl.glUniformMatrix4fv(Loc(p, MVE_DL_LIGHT_VIEW_TO_PROJECTION), 1, GL_FALSE, s.m4fLightProjection.m);
         gl.glUniformMatrix4fv(Loc(p, MVE_DL_WORLD_TO_CAMERA_VIEW), 1, GL_FALSE, e.Render.Camera.m4fView.m);
     }
+    GeometryOnly(true);
     DrawQuad();
+    GeometryOnly(false);
 }
 
 // The Light block's first 32 bytes (view-space position, shader range, colour, intensity).
@@ -188,10 +209,12 @@ void LightState() {
 void DrawVolume(const MVE_GBUFFER_STATE &g, GLsizei instances) {
     const MVE_GL_TABLE &gl = MVE_gl();
     gl.glBindVertexArray(g.uVolumeArray);
+    GeometryOnly(true);
     if (instances)
         gl.glDrawElementsInstanced(GL_TRIANGLES, 240, GL_UNSIGNED_INT, nullptr, instances);
     else
         gl.glDrawElements(GL_TRIANGLES, 240, GL_UNSIGNED_INT, nullptr);
+    GeometryOnly(false);
 }
 
 // One shadow-casting point light: its cube, then its volume with the shadowed program.

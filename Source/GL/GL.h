@@ -95,6 +95,7 @@ typedef void(APIENTRYP MVE_PFNGLSHADEMODELPROC)(GLenum mode);
     X(PFNGLVERTEXATTRIB4FPROC, glVertexAttrib4f) X(PFNGLVERTEXATTRIB1FPROC, glVertexAttrib1f)       \
     X(PFNGLFENCESYNCPROC, glFenceSync) X(PFNGLCLIENTWAITSYNCPROC, glClientWaitSync)                 \
     X(PFNGLDELETESYNCPROC, glDeleteSync)                                                            \
+    X(PFNGLDEPTHRANGEPROC, glDepthRange)                                                            \
     X(PFNGLGETINTEGERI_VPROC, glGetIntegeri_v) X(PFNGLGETBUFFERPARAMETERIVPROC, glGetBufferParameteriv) \
     /* Legacy: only on a compatibility context; left empty (and never called) on a core one. */    \
     X(MVE_PFNGLSHADEMODELPROC, glShadeModel)

@@ -36,9 +36,12 @@ void MVE_RebuildLightMatrix(MVE_LIGHT *light) {
     M.m[14] = light->v4fPosition.z;
     M.m[15] = 1.0f;
     light->m4fWorld = M;
-    // The light volume is a unit sphere: the node's placement carries the range as its scale.
+    // The light volume is an 80-face sphere of radius 1 whose flat faces come within 0.93417 of the
+    // centre: scaled by the range alone it would cut the lit sphere off in facets near its edge.
+    // The node's size makes the volume enclose the whole range.
+    const float size = light->fRange / 0.93417f;
     for (int c = 0; c < 3; ++c)
-        for (int r = 0; r < 3; ++r) M.m[4 * c + r] *= light->fRange;
+        for (int r = 0; r < 3; ++r) M.m[4 * c + r] *= size;
     light->m4fMatrix = M;
 }
 

@@ -501,6 +501,28 @@ TEST_F(RenderTest, WithoutGBufferForwardWorkStillDraws) {
     MVE_Engine().GBuffer.iReady = 1;
 }
 
+// A sky fills the pixels without geometry, tinted by its colour; surfaces keep their light.
+TEST_F(RenderTest, SkyFillsOnlyEmptyPixels) {
+    LookDown(6.0f);
+    const char *faces[6] = {"px.png", "nx.png", "py.png", "ny.png", "pz.png", "nz.png"};
+    for (const char *face : faces) Texture(face, 40, 120, 200, 255);
+    const int cube = MVE_LoadCubeMapTexture(-1, "", faces[0], faces[1], faces[2], faces[3], faces[4], faces[5], kNearest, 0, "");
+    ASSERT_NE(cube, 0);
+    MVE_SetBackgroundColor(0xFF0000FF);
+    MVE_EnableSun(0);
+    MVE_SetAmbientColor(0xFF404040);
+    Place(plane_, Surface(1.0f, 1.0f, 1.0f), {0, 0, 0}, {3, 1, 3});  // the middle of the view only
+    EXPECT_EQ(MVE_SetSky(white_, 0xFFFFFFFF), 0);                  // not a cube map: refused
+    ASSERT_EQ(MVE_SetSky(cube, 0xFF8080FF), 1);                   // red kept, green and blue halved
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    EXPECT_PIXEL(rgba, 2, 2, 40 / 255.0f, 120 / 255.0f * 128 / 255.0f, 200 / 255.0f * 128 / 255.0f, 2);
+    EXPECT_PIXEL(rgba, 40, 30, 64 / 255.0f, 64 / 255.0f, 64 / 255.0f, 2);
+    MVE_SetSky(0, 0);
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 2, 2, 1.0f, 0.0f, 0.0f, 0);
+}
+
 // Debug lines: vertex order of the primitives, the line matrix, chunked drawing and a drawn line.
 TEST_F(RenderTest, DebugLinesOrderMatrixChunksAndPixels) {
     MVE_LINE_STATE &l = MVE_Engine().Lines;

@@ -347,7 +347,16 @@ TEST_F(RenderTest, EmissionOnceAndGlow) {
     LookDown(5.0f);
     const Vec d = {0.5f, 0.3f, 0.2f};
     const float emission = 0.4f, ambient = 16 / 255.0f;
-    Place(plane_, Surface(d.x, d.y, d.z, emission), {0, 0, 0}, {40, 1, 40});
+    // The emitting material comes from a definition file, as a game's would.
+    WriteFile("Glow.mvd", "Texture: White { File: white.png; Filter: NEAREST }\n"
+                          "Texture: Flat { File: flat.png; Filter: NEAREST }\n"
+                          "Material: Glowing { Shader: NORMALMAP; Texture[0]: White; Texture[1]: Flat;\n"
+                          "                    Color: 0.5, 0.3, 0.2; Shine: 0; Emission: 0.4 }\n");
+    MVE_ParseDefinitionFiles("Glow.mvd", MVE_DEFINITION_TEXTURE | MVE_DEFINITION_MATERIAL);
+    const MVE_MATERIAL *glowing = MVE_Engine().Registries.Materials.GetByName("Glowing");
+    ASSERT_NE(glowing, nullptr);
+    EXPECT_FLOAT_EQ(glowing->fReserved, emission);
+    Place(plane_, glowing->iID, {0, 0, 0}, {40, 1, 40});
     MVE_SetAmbientColor(0xFF101010);
     MVE_EnableSun(0);
     MVE_RenderWorld(-1);

@@ -23,7 +23,7 @@ struct MVE_MATERIAL {
     float fHardness = 1.0f;                 // specular hardness; blend distance of soft particles
     float fReflection = 0.0f;
     float fRefraction = 0.05f;
-    float fReserved = 0.0f;
+    float fReserved = 0.0f;                 // emission ("Emission" key, MVE_SetMaterialEmission): light the surface gives off
     float fSurfaceScattering = 0.0f;
     int iDepthMask = 1;
     int iBackFaceCulling = 1;

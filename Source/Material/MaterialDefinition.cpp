@@ -100,6 +100,7 @@ int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, const char *na
     material->fReflection = MVE_ReadDefinitionFloat(Key(section, "Reflection"), 0.0f);
     material->fRefraction = MVE_ReadDefinitionFloat(Key(section, "Refraction"), 5.0f) * 0.01f;
     material->fSurfaceScattering = MVE_ReadDefinitionFloat(Key(section, "SurfaceScattering"), 0.0f);
+    material->fReserved = MVE_ReadDefinitionFloat(Key(section, "Emission"), 0.0f);
     material->iDepthMask = MVE_ReadDefinitionInteger(Key(section, "DepthMask"), 1);
     material->iBackFaceCulling = MVE_ReadDefinitionInteger(Key(section, "BackFaceCulling"), 1);
     material->iWireframe = MVE_ReadDefinitionInteger(Key(section, "Wireframe"), 0);

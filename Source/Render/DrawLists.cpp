@@ -34,6 +34,17 @@ inline void ModelBlock(float block[28], const m4f &view, const m4f &model) {
     }
 }
 
+// Whether a texture's texels carry alpha (an RGB texture reads alpha 1.0 everywhere).
+bool HasAlpha(unsigned int texture, unsigned int target) {
+    if (!texture) return false;
+    if (target != GL_TEXTURE_2D && target != GL_TEXTURE_2D_ARRAY) return true;
+    const MVE_GL_TABLE &gl = MVE_gl();
+    GLint bits = 8;
+    gl.glBindTexture(target, texture);
+    gl.glGetTexLevelParameteriv(target, 0, GL_TEXTURE_ALPHA_SIZE, &bits);
+    return bits > 0;
+}
+
 GLuint ModelBuffer() { return MVE_Engine().Shader.Buffers[MVE_BUFFER_MODEL].uBuffer; }
 
 // Draws the items of one material with `view`; the Model buffer is bound by the caller.
@@ -203,8 +214,9 @@ void MVE_DrawShadowCasters(const m4f &view, int mode) {
                 const MVE_DRAW_MATERIAL &material = f.Materials[m];
                 unsigned int target = GL_TEXTURE_2D;
                 const unsigned int texture = MVE_MaterialFirstTexture(material.pMaterial, &target);
-                // Without a texture there is nothing to alpha-test: the opaque caster program.
-                const MVE_ENGINE_PROGRAM which = texture ? textured : MVE_EP_SHADOW_OPAQUE;
+                // Without a texture, or with one that has no alpha channel, nothing can be cut out:
+                // the opaque caster program gives the same depths without reading a texel.
+                const MVE_ENGINE_PROGRAM which = HasAlpha(texture, target) ? textured : MVE_EP_SHADOW_OPAQUE;
                 const MVE_GL_PROGRAM &caster = programs[which];
                 if (!caster.uProgram) continue;
                 gl.glUseProgram(caster.uProgram);

@@ -24,8 +24,7 @@ const fs::path kCorpus = fs::path(MVE_TEST_CORPUS) / "ogg";
 constexpr float kDeg = 0.017453292f;
 
 // The corpus folder, or a skip with the reason.
-#define REQUIRE_CORPUS()                                                                        \
-    if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "Ogg corpus not found at " << kCorpus.string()
+#define REQUIRE_CORPUS() MVE_REQUIRE_CORPUS_FILE(kCorpus / "MANIFEST.tsv")
 
 class SoundTest : public PhysicsFixture {
   protected:
@@ -230,7 +229,7 @@ TEST_F(SoundTest, ReferenceDecodeAndDamagedFiles) {
     WriteFile(dir_ / "text.ogg", "Material: M { Color: 1, 0, 0 }\n");
     WriteFile(dir_ / "empty.ogg", "");
     for (int mode : {0, MVE_SOUND_STREAM}) {
-        for (const char *name : {"cut.ogg", "text.ogg", "empty.ogg", "missing.ogg"})
+        for (const char *name : {"cut.ogg", "text.ogg", "empty.ogg", "missing.ogg", "."})
             EXPECT_EQ(MVE_LoadSoundFile(MVE_ID_AUTO, (dir_ / name).c_str(), mode | MVE_SOUND_PLAY, name), 0) << name;
     }
     EXPECT_EQ(Sounds(), 1u);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -384,7 +385,12 @@ int MVE_PlatformDecodeSound(const void *data, size_t size, int stream, MVE_SOUND
 }
 
 int MVE_PlatformLoadSound(const char *file, int stream, MVE_SOUND_INFO *info, std::string &error) {
-    std::ifstream in(file ? file : "", std::ios::binary);
+    std::error_code ec;
+    if (!file || !std::filesystem::is_regular_file(file, ec)) {
+        error = "the file cannot be opened";
+        return 0;
+    }
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         error = "the file cannot be opened";
         return 0;

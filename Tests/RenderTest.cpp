@@ -587,6 +587,39 @@ TEST_F(RenderTest, DebugLinesOrderMatrixChunksAndPixels) {
     EXPECT_PIXEL(rgba, 40, 10, 0.0f, 0.0f, 0.0f, 0);
 }
 
+// The body display: per object a wire sphere (360) or the box of each leaf (24) plus its axis
+// cross (6), a segment per joint, and the physics bounds (24) last, in opaque red.
+TEST_F(RenderTest, BodyDisplayDrawsEveryBodyJointAndTheBounds) {
+    MVE_SetPhysicsThread(0);
+    const int sphere = Place(cube_, Surface(1, 1, 1), {0, 5, 0}, {1, 1, 1});
+    const int box = Place(cube_, Surface(1, 1, 1), {3, 5, 0}, {2, 1, 1});
+    ASSERT_EQ(MVE_SetObjectBody(sphere, MVE_SHAPE_SPHERE, 1.0f), 1);
+    ASSERT_EQ(MVE_SetObjectBody(box, MVE_SHAPE_BOX, 1.0f), 1);
+    MVE_SetObjectMass(sphere, 1.0f);
+    ASSERT_NE(MVE_CreateJoint(-1, 0, sphere, 1, 0, 0, box, -1, 0, 0, 100, 0), 0);
+    MVE_DrawBodies(0);
+    EXPECT_EQ(MVE_GetLineVertexCount(), 0);
+    MVE_DrawBodies(1);
+    ASSERT_EQ(MVE_GetLineVertexCount(), (360 + 6) + (24 + 6) + 2 + 24);
+    const MVE_LINE_STATE &l = MVE_Engine().Lines;
+    const MVE_LINE_VERTEX &last = l.Vertex[size_t(MVE_GetLineVertexCount() - 1)];
+    EXPECT_EQ(last.v4fColor.x, 1.0f);
+    EXPECT_EQ(last.v4fColor.y, 0.0f);
+    EXPECT_EQ(last.v4fColor.w, 1.0f);
+    EXPECT_EQ(std::fabs(last.v4fPosition.x), 20.0f);
+    // The box body drawn in its object's frame: its leaf box stretched to x 2..4 by the scale.
+    float lo = 1e9f, hi = -1e9f;
+    for (int i = 366; i < 390; ++i) {
+        lo = std::min(lo, l.Vertex[size_t(i)].v4fPosition.x);
+        hi = std::max(hi, l.Vertex[size_t(i)].v4fPosition.x);
+        EXPECT_EQ(l.Vertex[size_t(i)].v4fColor.z, 1.0f);  // cyan
+        EXPECT_EQ(l.Vertex[size_t(i)].v4fColor.x, 0.0f);
+    }
+    EXPECT_NEAR(lo, 2.0f, 1e-4f);
+    EXPECT_NEAR(hi, 4.0f, 1e-4f);
+    EXPECT_EQ(l.iMatrix, 0);  // the caller's line matrix is left as it was
+}
+
 // Frames drawn while the physics thread runs and a collision callback frees objects: the frame
 // works from its own copy, so nothing it draws can be freed under it.
 std::atomic<int> g_freed{0};

@@ -283,11 +283,10 @@ TEST_F(MeshTest, ObjAcceptsTheWaysPeopleWriteIt) {
     EXPECT_EQ(mesh->Vertex[2].v4fVertex.y, 3.0f);
     EXPECT_EQ(mesh->Vertex[2].v4fVertex.w, 1.0f);
 
-    // A file without faces is an empty mesh, not an error.
+    // A file without a single triangle is no mesh: refused, nothing registered.
     Obj("empty.obj", "# nothing\n\n");
-    mesh = MeshOf(MVE_LoadOBJMesh(5, "empty.obj", ""));
-    ASSERT_NE(mesh, nullptr);
-    EXPECT_EQ(mesh->iVertices, 0);
+    EXPECT_EQ(MeshOf(MVE_LoadOBJMesh(5, "empty.obj", "")), nullptr);
+    EXPECT_EQ(MVE_GetMesh(5), nullptr);
 }
 
 TEST_F(MeshTest, ObjRejectsBadIndicesAndTruncatedData) {

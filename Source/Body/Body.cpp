@@ -182,6 +182,14 @@ MVE_BODY *MVE_MakeBodyFromMesh(int id, const MVE_MESH *source, int type, float s
         MVE_LogFail(MVE_FAIL_BODY_MESH, kProcedure);
         return nullptr;
     }
+    // A point at infinity would give the physics an infinite bound, radius or face.
+    for (size_t i = 0; i < source->Vertex.size(); ++i) {
+        const v4f &p = source->Vertex[i].v4fVertex;
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            MVE_LogFail("Fail: Vertex " + std::to_string(i) + " is not a finite point!", kProcedure);
+            return nullptr;
+        }
+    }
     const v4f *positions = source->Vertex.empty() ? nullptr : &source->Vertex[0].v4fVertex;
     const size_t count = source->Vertex.size();
     v4f center, half;

@@ -69,11 +69,14 @@ extern "C" int MVE_LoadBody(int id, const char *file, const char *name) {
     const std::string path = file ? file : "";
     MVE_LogHeading("Load Body: " + path, __LINE__, __FILE__, kProcedure);
 
-    MVE_DEFINITION_NODE *root = path.empty() ? nullptr : MVE_ReadDefinitionFile(path.c_str());
+    MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str());
     MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(root, "Body", "", 0);
-    if (!section) {
-        if (root) MVE_FreeDefinitionNode(root, 1);
-        MVE_LogFail(MVE_FAIL_BODY_FILE, kProcedure);
+    // A block skipped at the nesting limit may have held part of the body.
+    if (!section || !MVE_IsDefinitionComplete(root)) {
+        const std::string why = !root ? MVE_Engine().Definition.sLastFailure
+                                : section ? "Fail: File is incomplete (nested too deep)!" : MVE_FAIL_BODY_FILE;
+        MVE_FreeDefinitionNode(root, 1);
+        MVE_LogFail(why, kProcedure);
         return 0;
     }
 

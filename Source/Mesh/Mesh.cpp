@@ -6,7 +6,9 @@
 #include "Core/Engine.h"
 #include "Log/Log.h"
 #include <cmath>
+#include <initializer_list>
 #include <new>
+#include <string>
 
 static bool GLReady() { return MVE_Engine().GL.iLoaded != 0; }
 
@@ -136,16 +138,26 @@ static MVE_MESH_VERTEX *VertexOf(int id, int vertex, const char *procedure) {
     return &mesh->Vertex[static_cast<size_t>(vertex)];
 }
 
+// Infinite or NaN geometry would reach the GPU and the physics as it is: refused, naming the vertex.
+static bool Finite(std::initializer_list<float> values, int vertex, const char *what, const char *procedure) {
+    for (float f : values)
+        if (!std::isfinite(f)) {
+            MVE_LogFail("Fail: Vertex " + std::to_string(vertex) + what, procedure);
+            return false;
+        }
+    return true;
+}
+
 extern "C" int MVE_SetMeshVertex(int id, int vertex, float x, float y, float z, float w) {
     MVE_MESH_VERTEX *v = VertexOf(id, vertex, "MVE_SetMeshVertex");
-    if (!v) return 0;
+    if (!v || !Finite({x, y, z, w}, vertex, " is not a finite point!", "MVE_SetMeshVertex")) return 0;
     v->v4fVertex = {x, y, z, w};
     return 1;
 }
 
 extern "C" int MVE_SetMeshTexCoord(int id, int vertex, float u, float v) {
     MVE_MESH_VERTEX *p = VertexOf(id, vertex, "MVE_SetMeshTexCoord");
-    if (!p) return 0;
+    if (!p || !Finite({u, v}, vertex, ": texture coordinate is not finite!", "MVE_SetMeshTexCoord")) return 0;
     p->v2fTexCoord[0] = u;
     p->v2fTexCoord[1] = v;
     return 1;
@@ -153,7 +165,7 @@ extern "C" int MVE_SetMeshTexCoord(int id, int vertex, float u, float v) {
 
 extern "C" int MVE_SetMeshNormal(int id, int vertex, float x, float y, float z) {
     MVE_MESH_VERTEX *v = VertexOf(id, vertex, "MVE_SetMeshNormal");
-    if (!v) return 0;
+    if (!v || !Finite({x, y, z}, vertex, ": normal is not finite!", "MVE_SetMeshNormal")) return 0;
     v->v3fNormal[0] = x;
     v->v3fNormal[1] = y;
     v->v3fNormal[2] = z;

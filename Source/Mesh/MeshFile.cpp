@@ -1,16 +1,19 @@
 // The engine's own mesh files (".mvm"): the loader and the text writer. Main thread only. The loader
-// checks a file whole before registering anything (an index outside the vertices is refused) and
-// frees the parsed tree on every path; the writer produces the one canonical layout byte for byte
+// takes the lists out of the parser as they are read (a large mesh never exists as nodes), checks
+// the file whole before registering anything (non-finite numbers, no triangle, an index outside
+// the vertices, a block cut at the nesting limit are refused) and frees the parsed tree on every path; the writer produces the one canonical layout byte for byte
 // and never leaves a half-written file in place of a good one.
 #include "Core/Engine.h"
 #include "Definition/Definition.h"
 #include "Log/Log.h"
 #include "Mesh/Mesh.h"
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -136,63 +139,108 @@ extern "C" int MVE_SaveMesh(int id, const char *file, const char *name) {
 
 namespace {
 
-// Calls read(entry, k) for the first limit entries of a direct block of the section.
-template <class F> void ReadEntries(MVE_DEFINITION_NODE *section, const char *path, size_t limit, F &&read) {
-    MVE_DEFINITION_NODE *block = MVE_FindDefinitionNode(section, path, "", 0);
-    size_t k = 0;
-    for (MVE_DEFINITION_NODE *entry = MVE_GetDefinitionNode(block, 0); entry && k < limit;
-         entry = MVE_NextDefinitionNode(entry), ++k)
-        read(entry, k);
-}
+// Takes the four lists of the first "Mesh" section (the first of each key) straight out of the
+// parser, entry by entry, so a mesh of a million vertices never exists as definition nodes. Each
+// entry is read with the same readers as any other node, so every rule of the syntax holds.
+class MeshLists : public MVE_DEFINITION_SINK {
+  public:
+    enum { kVertices, kNormals, kTexCoords, kFaces, kLists };
+    std::vector<float> Values[kLists];   // 3, 3, 2 floats per entry; faces as 3 integers in floats' place
+    std::vector<int32_t> Faces;
+    const MVE_DEFINITION_NODE *pSection = nullptr;
 
-float Item(MVE_DEFINITION_NODE *entry, int item) {
-    return MVE_ReadDefinitionFloat(MVE_GetDefinitionNode(entry, item), 0.0f);
-}
+    bool Added(const MVE_DEFINITION_NODE *parent, const MVE_DEFINITION_NODE *node) override {
+        if (!pSection) {
+            if (MVE_DefinitionKey(node) == "Mesh") pSection = node;
+            return false;
+        }
+        if (parent != pSection) return false;
+        static const std::string_view kKeys[kLists] = {"Vertices", "Normals", "TextureCoords", "Faces"};
+        for (int k = 0; k < kLists; ++k) {
+            if (pList[k] || MVE_DefinitionKey(node) != kKeys[k]) continue;
+            pList[k] = node;
+            // The count written after the key sizes the arrays once; it is only a hint, and a count
+            // larger than the file could hold is not trusted.
+            const int hint = MVE_ReadDefinitionInteger(node, 0);
+            const size_t most = MVE_DefinitionTreeOf(node)->iText / 8;
+            if (hint > 0 && static_cast<size_t>(hint) <= most) {
+                if (k == kFaces) Faces.reserve(static_cast<size_t>(hint) * 3);
+                else Values[k].reserve(static_cast<size_t>(hint) * (k == kTexCoords ? 2 : 3));
+            }
+            return true;
+        }
+        return false;
+    }
+
+    void Take(const MVE_DEFINITION_NODE *parent, const MVE_DEFINITION_NODE *entry) override {
+        if (parent == pList[kFaces]) {
+            for (int c = 0; c < 3; ++c)
+                Faces.push_back(MVE_ReadDefinitionInteger(MVE_GetDefinitionNode(const_cast<MVE_DEFINITION_NODE *>(entry), c), 0));
+            return;
+        }
+        for (int k = 0; k < kFaces; ++k) {
+            if (parent != pList[k]) continue;
+            if (k == kTexCoords) {
+                MVE_DEFINITION_NODE *e = const_cast<MVE_DEFINITION_NODE *>(entry);
+                Values[k].push_back(MVE_ReadDefinitionFloat(MVE_GetDefinitionNode(e, 0), 0.0f));
+                Values[k].push_back(MVE_ReadDefinitionFloat(MVE_GetDefinitionNode(e, 1), 0.0f));
+            } else {
+                v4f v = {0, 0, 0, 0};
+                MVE_ReadDefinitionVector(entry, &v, 0, 0, 0, MVE_IGNORE_F);
+                Values[k].insert(Values[k].end(), {v.x, v.y, v.z});
+            }
+        }
+    }
+
+  private:
+    const MVE_DEFINITION_NODE *pList[kLists] = {};
+};
 
 }  // namespace
 
 extern "C" int MVE_LoadMesh(int id, const char *file, const char *name, int) {
     static const char *kProcedure = "MVE_LoadMesh";
     const std::string path = file ? file : "";
-    MVE_DEFINITION_NODE *root = path.empty() ? nullptr : MVE_ReadDefinitionFile(path.c_str());
+    MeshLists lists;
+    MVE_DEFINITION_NODE *root = nullptr;
+    std::string failure;
+    try {
+        root = MVE_ReadDefinitionFile(path.c_str(), &lists);
+    } catch (const std::bad_alloc &) {
+        failure = MVE_FAIL_OUT_OF_MEMORY;
+    }
     MVE_LogHeading("Load Mesh: " + path, __LINE__, __FILE__, kProcedure);
-    MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(root, "Mesh", "", 0);
-    if (!section) {
-        if (root) MVE_FreeDefinitionNode(root, 1);
-        MVE_LogFail(MVE_FAIL_FILE_NOT_FOUND, kProcedure);
+    if (!root && failure.empty()) failure = MVE_Engine().Definition.sLastFailure;
+    if (failure.empty() && !lists.pSection) failure = MVE_FAIL_FILE_NOT_FOUND;
+    // A block skipped at the nesting limit may have held part of the mesh.
+    if (failure.empty() && !MVE_IsDefinitionComplete(root)) failure = "Fail: File is incomplete (nested too deep)!";
+    MVE_FreeDefinitionNode(root, 1);
+    if (!failure.empty()) {
+        MVE_LogFail(failure, kProcedure);
         return 0;
     }
 
     MVE_MESH data;
-    std::string failure;
     try {
-        const int vertices = MVE_CountDefinitionNodes(MVE_FindDefinitionNode(section, "\\Vertices", "", 0), "");
-        data.Vertex.assign(static_cast<size_t>(vertices), MVE_MESH_VERTEX{});
-        ReadEntries(section, "\\Vertices", data.Vertex.size(), [&](MVE_DEFINITION_NODE *entry, size_t k) {
-            v4f &p = data.Vertex[k].v4fVertex;
-            MVE_ReadDefinitionVector(entry, &p, 0, 0, 0, MVE_IGNORE_F);
-            p.w = 1.0f;
-        });
-        ReadEntries(section, "\\Normals", data.Vertex.size(), [&](MVE_DEFINITION_NODE *entry, size_t k) {
-            v4f n = {0, 0, 0, 0};
-            MVE_ReadDefinitionVector(entry, &n, 0, 0, 0, MVE_IGNORE_F);
-            float *out = data.Vertex[k].v3fNormal;
-            out[0] = n.x, out[1] = n.y, out[2] = n.z;
-        });
-        ReadEntries(section, "\\TextureCoords", data.Vertex.size(), [&](MVE_DEFINITION_NODE *entry, size_t k) {
-            data.Vertex[k].v2fTexCoord[0] = Item(entry, 0);
-            data.Vertex[k].v2fTexCoord[1] = Item(entry, 1);
-        });
-        const int triangles = MVE_CountDefinitionNodes(MVE_FindDefinitionNode(section, "\\Faces", "", 0), "");
-        data.Index.assign(static_cast<size_t>(triangles) * 3, 0);
-        ReadEntries(section, "\\Faces", static_cast<size_t>(triangles), [&](MVE_DEFINITION_NODE *entry, size_t k) {
-            for (int c = 0; c < 3; ++c)
-                data.Index[3 * k + static_cast<size_t>(c)] = MVE_ReadDefinitionInteger(MVE_GetDefinitionNode(entry, c), 0);
-        });
+        const std::vector<float> &p = lists.Values[MeshLists::kVertices], &n = lists.Values[MeshLists::kNormals],
+                                 &t = lists.Values[MeshLists::kTexCoords];
+        data.Vertex.assign(p.size() / 3, MVE_MESH_VERTEX{});
+        for (size_t k = 0; k < data.Vertex.size(); ++k) {
+            MVE_MESH_VERTEX &v = data.Vertex[k];
+            v.v4fVertex = {p[3 * k], p[3 * k + 1], p[3 * k + 2], 1.0f};
+            if (3 * k + 2 < n.size()) std::memcpy(v.v3fNormal, &n[3 * k], sizeof v.v3fNormal);
+            if (2 * k + 1 < t.size()) std::memcpy(v.v2fTexCoord, &t[2 * k], sizeof v.v2fTexCoord);
+            const float values[8] = {v.v4fVertex.x, v.v4fVertex.y, v.v4fVertex.z, v.v3fNormal[0],
+                                     v.v3fNormal[1], v.v3fNormal[2], v.v2fTexCoord[0], v.v2fTexCoord[1]};
+            for (float f : values)
+                if (failure.empty() && !std::isfinite(f)) failure = "Fail: Vertex " + std::to_string(k) + " is not finite!";
+        }
+        for (auto &list : lists.Values) std::vector<float>().swap(list);
+        data.Index = std::move(lists.Faces);
     } catch (const std::bad_alloc &) {
         failure = MVE_FAIL_OUT_OF_MEMORY;
     }
-    MVE_FreeDefinitionNode(root, 1);
+    if (failure.empty() && data.Index.empty()) failure = "Fail: Mesh without a single triangle!";
     // A corner outside the vertices would send the GPU and the physics outside the arrays.
     for (size_t i = 0; failure.empty() && i < data.Index.size(); ++i)
         if (data.Index[i] < 0 || static_cast<size_t>(data.Index[i]) >= data.Vertex.size())

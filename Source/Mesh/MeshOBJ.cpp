@@ -1,12 +1,16 @@
 // Wavefront OBJ import: positions, texture coordinates, normals, groups and polygon faces (fanned
 // into triangles, every corner its own vertex). Main thread only. The file is streamed in chunks
 // twice: a quick count sizes every array exactly, the parse then writes vertices straight into
-// them, so loading never holds much more than the finished mesh. A bad face index, a malformed
-// number or binary data rejects the whole file with the line number; nothing is registered then.
+// them, so loading never holds much more than the finished mesh; only regular files are read (a
+// pipe could not be read twice). A bad face index, a malformed or non-finite number, binary data
+// or an overlong line rejects the whole file with the line number, and so does a file without a
+// single triangle; nothing is registered then.
 #include "Core/Engine.h"
+#include "Definition/Definition.h"
 #include "Log/Log.h"
 #include "Mesh/Mesh.h"
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,27 +28,31 @@ inline const char *SkipBlanks(const char *p, const char *end) {
     return p;
 }
 
-// Streams a file line by line through a buffer of at least one chunk; a longer line grows it.
-// Calls visit(begin, end) for every line without its '\n'; visit returns false to stop.
-template <class Visit> bool ForEachLine(FILE *file, std::vector<char> &buffer, Visit &&visit) {
+// Streams a file line by line through a buffer of at least one chunk; a longer line grows it, up
+// to the longest line a file may hold. Calls visit(begin, end) for every line without its '\n';
+// visit returns false to stop. Returns 1 when done, 0 on a read error, -1 at an overlong line.
+template <class Visit> int ForEachLine(FILE *file, std::vector<char> &buffer, Visit &&visit) {
     constexpr size_t kChunk = size_t(1) << 20;
     if (buffer.size() < kChunk) buffer.resize(kChunk);
     std::rewind(file);
     size_t held = 0;
     bool first = true;
     for (;;) {
-        if (held == buffer.size()) buffer.resize(buffer.size() * 2);
+        if (held == buffer.size()) {
+            if (held >= static_cast<size_t>(MVE_DEFINITION_MAX_LINE)) return -1;
+            buffer.resize(buffer.size() * 2);
+        }
         const size_t got = std::fread(buffer.data() + held, 1, buffer.size() - held, file);
         const char *p = buffer.data(), *end = buffer.data() + held + got;
         if (first && got >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;  // UTF-8 byte-order mark
         first = false;
         if (got == 0) {
-            if (std::ferror(file)) return false;
+            if (std::ferror(file)) return 0;
             if (held) visit(p, end);  // last line without a line end
-            return true;
+            return 1;
         }
         while (const char *eol = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) {
-            if (!visit(p, eol)) return true;
+            if (!visit(p, eol)) return 1;
             p = eol + 1;
         }
         held = static_cast<size_t>(end - p);
@@ -55,6 +63,7 @@ template <class Visit> bool ForEachLine(FILE *file, std::vector<char> &buffer, V
 struct Counts {
     size_t iPositions = 0, iTexCoords = 0, iNormals = 0, iCorners = 0, iTriangles = 0;
     size_t iBadLine = 0;  // first line holding a NUL byte
+    size_t iLines = 0;    // lines seen (the next one is the overlong one when counting stops there)
 };
 
 // Reference to an element that is defined further down the file: resolved once all are read.
@@ -149,16 +158,23 @@ class Parser {
         return true;  // further values (w, vertex colours) are not used
     }
 
+    // Infinite or NaN coordinates would reach the GPU and the physics: refused like a bad number.
+    bool Finite(const float *v, int n) {
+        for (int k = 0; k < n; ++k)
+            if (!std::isfinite(v[k])) return Fail("not a finite number");
+        return true;
+    }
+
     bool Position(const char *p, const char *end) {
         float v[3];
-        if (!Numbers(p, end, v, 3)) return false;
+        if (!Numbers(p, end, v, 3) || !Finite(v, 3)) return false;
         positions_.insert(positions_.end(), v, v + 3);
         return true;
     }
 
     bool Normal(const char *p, const char *end) {
         float v[3];
-        if (!Numbers(p, end, v, 3)) return false;
+        if (!Numbers(p, end, v, 3) || !Finite(v, 3)) return false;
         normals_.insert(normals_.end(), v, v + 3);
         return true;
     }
@@ -168,6 +184,8 @@ class Parser {
         bool missing = false;
         if (!Number(p, end, u)) return Fail("bad number");
         if (!Number(p, end, v, &missing) && !missing) return Fail("bad number");
+        const float uv[2] = {u, v};
+        if (!Finite(uv, 2)) return false;
         texCoords_.push_back(u);
         texCoords_.push_back(-v);  // OBJ counts v from the bottom, the engine from the top
         return true;
@@ -266,8 +284,8 @@ class Parser {
 };
 
 // First pass: how many elements of each kind, so the parse never reallocates.
-bool Count(FILE *file, std::vector<char> &buffer, Counts &counts) {
-    size_t line = 0;
+int Count(FILE *file, std::vector<char> &buffer, Counts &counts) {
+    size_t &line = counts.iLines;
     return ForEachLine(file, buffer, [&](const char *p, const char *end) {
         ++line;
         if (std::memchr(p, 0, static_cast<size_t>(end - p))) {
@@ -300,9 +318,11 @@ bool Count(FILE *file, std::vector<char> &buffer, Counts &counts) {
 extern "C" int MVE_LoadOBJMesh(int id, const char *file, const char *name) {
     static const char *kProcedure = "MVE_LoadOBJMesh";
     MVE_LogHeading(std::string("Load OBJ Mesh: ") + (file ? file : ""), __LINE__, __FILE__, kProcedure);
-    FILE *in = file ? std::fopen(file, "rb") : nullptr;
+    // Regular files only: the counting pass rewinds, and a FIFO or device would block or never end.
+    std::string failure;
+    FILE *in = MVE_OpenRegularFile(file, failure);
     if (!in) {
-        MVE_LogFail(MVE_FAIL_FILE_NOT_FOUND, kProcedure);
+        MVE_LogFail(failure, kProcedure);
         return 0;
     }
     // Refuse a forbidden ID before reading: the registry writes its own row.
@@ -314,23 +334,27 @@ extern "C" int MVE_LoadOBJMesh(int id, const char *file, const char *name) {
     }
 
     MVE_MESH data;
-    std::string failure;
     try {
         std::vector<char> buffer;
         Counts counts;
         Parser parser(data, counts);
-        if (!Count(in, buffer, counts))
+        const int counted = Count(in, buffer, counts);
+        if (counted == 0)
             failure = "Fail: File cannot be read!";
+        else if (counted < 0)
+            failure = "Fail: Line " + std::to_string(counts.iLines + 1) + ": longer than 16 MB!";
         else if (counts.iBadLine)
             failure = "Fail: Line " + std::to_string(counts.iBadLine) + ": not an OBJ text file!";
         else if (counts.iCorners > static_cast<size_t>(INT32_MAX) || counts.iTriangles > static_cast<size_t>(INT32_MAX / 3))
             failure = MVE_FAIL_COUNT;
         else if (!parser.Reserve())
             failure = MVE_FAIL_OUT_OF_MEMORY;
-        else if (!ForEachLine(in, buffer, [&](const char *p, const char *end) { return parser.Line(p, end); }))
-            failure = "Fail: File cannot be read!";
+        else if (ForEachLine(in, buffer, [&](const char *p, const char *end) { return parser.Line(p, end); }) != 1)
+            failure = "Fail: File cannot be read!";   // the file changed between the passes
         else if (!parser.Error().empty() || !parser.Finish())
             failure = parser.Error();
+        else if (data.Index.empty())
+            failure = "Fail: Mesh without a single triangle!";
     } catch (const std::bad_alloc &) {
         failure = MVE_FAIL_OUT_OF_MEMORY;
     }

@@ -206,6 +206,14 @@ void MVE_InitPostProcess() {
     gl.glDrawBuffer(GL_COLOR_ATTACHMENT0);
     (void)gl.glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
 
+    // The linear-depth pass writes the misc target while it reads the depth texture: a framebuffer
+    // of its own holds the misc target alone, so the texture read is never also an attachment.
+    gl.glGenFramebuffers(1, &g.uDepthFramebuffer);
+    gl.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g.uDepthFramebuffer);
+    if (g.uTexture[4]) gl.glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, g.uTexture[4], 0);
+    const GLenum only4[5] = {GL_NONE, GL_NONE, GL_NONE, GL_NONE, GL_COLOR_ATTACHMENT0};
+    gl.glDrawBuffers(5, only4);
+
     g.fGlowScale = 0.5f;
     g.iGlowWidth = static_cast<int>(std::lround(w * 0.5));
     g.iGlowHeight = static_cast<int>(std::lround(h * 0.5));
@@ -240,7 +248,7 @@ void MVE_ShutdownGBuffer() {
         DeleteTextures(g.uTexture, 6);
         DeleteTextures(g.uSceneTexture, 2);
         DeleteTextures(g.uGlowTexture, 2);
-        const unsigned int framebuffers[3] = {g.uFramebuffer, g.uSceneFramebuffer, g.uGlowFramebuffer};
+        const unsigned int framebuffers[4] = {g.uFramebuffer, g.uSceneFramebuffer, g.uGlowFramebuffer, g.uDepthFramebuffer};
         for (unsigned int f : framebuffers)
             if (f) gl.glDeleteFramebuffers(1, &f);
         if (g.uDepthRenderbuffer) gl.glDeleteRenderbuffers(1, &g.uDepthRenderbuffer);

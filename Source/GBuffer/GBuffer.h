@@ -21,6 +21,7 @@ struct MVE_GBUFFER_STATE {
     unsigned int uTexture[6] = {0, 0, 0, 0, 0, 0};   // position, normal, diffuse, specular, misc, depth
     int iReady = 0;                                   // 1 when the G-Buffer was complete
     unsigned int uSceneFramebuffer = 0, uSceneTexture[2] = {0, 0};   // scene, glow source
+    unsigned int uDepthFramebuffer = 0;   // the misc target alone: the depth pass reads the depth texture
     unsigned int uGlowFramebuffer = 0, uGlowTexture[2] = {0, 0};     // glow A, glow B
     int iGlowWidth = 0, iGlowHeight = 0;
     float fGlowScale = 0.5f;

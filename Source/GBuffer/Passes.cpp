@@ -352,10 +352,9 @@ void DepthPass() {
     gl.glDepthMask(GL_FALSE);
     gl.glDisable(GL_DEPTH_TEST);
     if (!p.uProgram) return;
-    gl.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g.uFramebuffer);
-    // Output 4 must reach attachment 4: a single draw buffer would take output 0 only.
-    const GLenum only4[5] = {GL_NONE, GL_NONE, GL_NONE, GL_NONE, GL_COLOR_ATTACHMENT4};
-    gl.glDrawBuffers(5, only4);
+    // Output 4 must reach the misc target: the depth framebuffer's draw-buffer list maps output 4 to
+    // its only attachment (a single glDrawBuffer would take output 0).
+    gl.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g.uDepthFramebuffer);
     gl.glActiveTexture(GL_TEXTURE0);
     gl.glBindTexture(GL_TEXTURE_2D, g.uTexture[5]);
     gl.glUseProgram(p.uProgram);
@@ -363,9 +362,6 @@ void DepthPass() {
     gl.glUniform1f(Loc(p, MVE_DP_NEAR), e.Shader.Camera.fNear);
     gl.glUniform1f(Loc(p, MVE_DP_FAR), e.Shader.Camera.fFar);
     DrawQuad();
-    const GLenum all[5] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2, GL_COLOR_ATTACHMENT3,
-                           GL_COLOR_ATTACHMENT4};
-    gl.glDrawBuffers(5, all);
 }
 
 void GlowPass() {

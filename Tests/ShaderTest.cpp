@@ -246,6 +246,100 @@ TEST_F(ShaderTest, EveryBuiltInProgramBuildsWithoutARedRowOrWarning) {
     EXPECT_TRUE(RedRows(ReadFile("MVE LogFile.html")).empty());
 }
 
+// The sun program over a hand-filled G-Buffer, against the lighting formulas worked by hand:
+// a face turned towards the sun is lit, one turned away gets ambient and emission only, a tilted
+// face shows the sun's highlight towards the eye, emission counts once, and a pixel without
+// geometry keeps what was there.
+TEST_F(ShaderTest, SunProgramLightsFacesTurnedTowardsTheSunAndAddsEmissionOnce) {
+    const int w = width_, h = height_;
+    const MVE_GL_TABLE &gl = MVE_gl();
+    // Columns: [0, 80) normal up, [80, 160) tilted to the eye, [160, 240) normal down, [240, 320) nothing drawn.
+    auto region = [](int x) { return x < 80 ? 0 : x < 160 ? 1 : x < 240 ? 2 : 3; };
+    const float s2 = std::sqrt(0.5f);
+    const float normals[4][4] = {{0, 1, 0, 8}, {0, s2, s2, 8}, {0, -1, 0, 8}, {0, 1, 0, 8}};
+    std::vector<float> maps[5];
+    for (auto &m : maps) m.resize(static_cast<size_t>(w) * h * 4);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            const size_t i = (static_cast<size_t>(y) * w + x) * 4;
+            const int r = region(x);
+            const float position[4] = {0, 0, -5, 0}, diffuse[4] = {0.5f, 0.4f, 0.3f, 0.2f};
+            const float specular[4] = {0.2f, 0.2f, 0.2f, 0.5f}, misc[4] = {0, 0, 0, r == 3 ? 0.0f : 1.0f};
+            for (int c = 0; c < 4; c++) {
+                maps[0][i + c] = position[c];
+                maps[1][i + c] = normals[r][c];
+                maps[2][i + c] = diffuse[c];
+                maps[3][i + c] = specular[c];
+                maps[4][i + c] = misc[c];
+            }
+        }
+    GLuint textures[5];
+    gl.glGenTextures(5, textures);
+    for (int t = 0; t < 5; t++) {
+        gl.glActiveTexture(GL_TEXTURE0 + t);
+        gl.glBindTexture(GL_TEXTURE_2D, textures[t]);
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, w, h, 0, GL_RGBA, GL_FLOAT, maps[t].data());
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    }
+    const float quad[] = {0, 0, 0, 1, 0, static_cast<float>(h), 0, 1, static_cast<float>(w), 0, 0, 1,
+                          static_cast<float>(w), static_cast<float>(h), 0, 1};
+    GLuint vao = 0, vbo = 0;
+    gl.glGenVertexArrays(1, &vao);
+    gl.glBindVertexArray(vao);
+    gl.glGenBuffers(1, &vbo);
+    gl.glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    gl.glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STATIC_DRAW);
+    gl.glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 16, nullptr);
+    gl.glEnableVertexAttribArray(0);
+
+    auto draw = [&](MVE_ENGINE_PROGRAM which) {
+        MVE_GL_PROGRAM program;
+        EXPECT_EQ(MVE_BuildEngineProgram(which, &program, "ShaderTest"), 1);
+        MVE_BindScreen();
+        gl.glDisable(GL_BLEND);
+        gl.glDisable(GL_DEPTH_TEST);
+        gl.glDisable(GL_CULL_FACE);
+        gl.glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+        gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        gl.glUseProgram(program.uProgram);
+        const float ambient[4] = {0.1f, 0.1f, 0.1f, 1.0f}, up[3] = {0, 1, 0}, colour[3] = {1.0f, 0.9f, 0.8f};
+        gl.glUniform4fv(program.Locations[MVE_DL_AMBIENT_COLOR], 1, ambient);
+        gl.glUniform3fv(program.Locations[MVE_DL_LIGHT_DIRECTION], 1, up);   // towards the sun
+        gl.glUniform3fv(program.Locations[MVE_DL_LIGHT_COLOR], 1, colour);
+        gl.glUniform1f(program.Locations[MVE_DL_LIGHT_INTENSITY], 1.0f);
+        gl.glBindVertexArray(vao);
+        gl.glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        gl.glUseProgram(0);
+        MVE_DeleteEngineProgram(&program);
+        return Pixels();
+    };
+    auto expectPixel = [&](const std::vector<uint8_t> &rgba, int x, const float want[3], const char *what) {
+        const size_t i = (static_cast<size_t>(h / 2) * w + x) * 4;
+        for (int c = 0; c < 3; c++) EXPECT_NEAR(rgba[i + c] / 255.0f, want[c], 2.5f / 255.0f) << what << " channel " << c;
+    };
+    // base = diffuse * emission + ambient * diffuse = diffuse * 0.3
+    const float base[3] = {0.15f, 0.12f, 0.09f};
+    // up: + diffuse * 1 * light colour; tilted: + (diffuse * cos 45 + 0.2 * 0.5 highlight) * light colour
+    const float lit[3] = {0.15f + 0.5f, 0.12f + 0.4f * 0.9f, 0.09f + 0.3f * 0.8f};
+    const float tilted[3] = {0.15f + (0.5f * s2 + 0.1f), 0.12f + (0.4f * s2 + 0.1f) * 0.9f, 0.09f + (0.3f * s2 + 0.1f) * 0.8f};
+    const float background[3] = {0, 0, 1};
+
+    std::vector<uint8_t> sun = draw(MVE_EP_DIRECT_SUN);
+    expectPixel(sun, 40, lit, "facing the sun");
+    expectPixel(sun, 120, tilted, "tilted towards the eye");
+    expectPixel(sun, 200, base, "turned away");
+    expectPixel(sun, 280, background, "no geometry");
+    std::vector<uint8_t> dark = draw(MVE_EP_DIRECT_AMBIENT);
+    for (int x : {40, 120, 200}) expectPixel(dark, x, base, "sun off");
+    expectPixel(dark, 280, background, "no geometry, sun off");
+
+    gl.glBindVertexArray(0);
+    gl.glDeleteVertexArrays(1, &vao);
+    gl.glDeleteBuffers(1, &vbo);
+    gl.glDeleteTextures(5, textures);
+}
+
 TEST_F(ShaderTest, SharedBuffersHoldTheCameraProjectionAndScreenSize) {
     const MVE_SHADER_STATE &s = MVE_Engine().Shader;
     const int sizes[] = {128, 112, 48, 52, 16};

@@ -18,15 +18,23 @@ const char *const kOutputPattern = R"(layout.*?location\s*?\=\s*?(\d+).*?out\W+(
 const char *const kBlockPattern = R"(layout\s*\(.*?\)\s*uniform\s+(\w+))";
 const char *const kUniformPattern = R"(uniform\s+(\w+)\s+(\w+))";
 
-// Patterns are compiled once per process; the codes are never freed (they are process-wide).
+// Patterns are compiled once per process and freed when it ends (before leak checking, which
+// would otherwise find codes that nothing points at once the table itself is gone).
+struct PatternCache {
+    std::vector<std::pair<const char *, pcre2_code *>> codes;
+    ~PatternCache() {
+        for (auto &entry : codes) pcre2_code_free(entry.second);
+    }
+};
+
 pcre2_code *Pattern(const char *text) {
-    static std::vector<std::pair<const char *, pcre2_code *>> cache;
-    for (auto &[key, code] : cache)
+    static PatternCache cache;
+    for (auto &[key, code] : cache.codes)
         if (key == text) return code;
     int error = 0;
     PCRE2_SIZE offset = 0;
     pcre2_code *code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text), PCRE2_ZERO_TERMINATED, 0, &error, &offset, nullptr);
-    cache.emplace_back(text, code);
+    cache.codes.emplace_back(text, code);
     return code;
 }
 

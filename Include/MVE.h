@@ -336,6 +336,7 @@ int   MVE_SetTextureFilter(int filter);                  /* engine default filte
 
 int   MVE_CreateMaterial(int id, int texture, int program, const char *name); /* built-in program number; texture -1 = the three default textures, else slot 0 */
 int   MVE_CopyMaterial(int id, int source, const char *name); /* every field of the source; 0 and a red row without it */
+int   MVE_GetMaterialID(const char *name);                /* handle of the material with this name; 0 and a red row when none has it */
 
 /* ---------------------------------------------------------------- Camera (a node: its matrix places the eye; mode bits as for objects)
  * The demonstration's turns: mode 5 (relative, bit 4) turns about the world axes (heading), mode 3
@@ -380,7 +381,7 @@ void  MVE_SetGlow(int enabled);                           /* glow of emitting su
 int   MVE_GetGlow(void);
 void  MVE_SetGlowSpread(float spread);                    /* blur reach in pixels (default 2.5) */
 float MVE_GetGlowSpread(void);
-int   MVE_SetMaterialEmission(int material, float emission); /* light a surface gives off itself (0..1, default 0; "Normal Mapping" materials) */
+int   MVE_SetMaterialEmission(int material, float emission); /* light a surface gives off itself, added once whatever lights it, and its glow (default 0; definition key "Emission"; "Normal Mapping" materials) */
 
 /* ---------------------------------------------------------------- Frame rendering */
 
@@ -448,27 +449,28 @@ float *MVE_ReadDefinitionRange(const MVE_DEFINITION_NODE *node, float out[2], fl
 MVE_DEFINITION_NODE *MVE_FreeDefinitionNode(MVE_DEFINITION_NODE *node, int wholeTree); /* removes the node and its subtree (the whole tree when wholeTree); returns the former parent */
 void  MVE_FreeDefinition(void);                          /* frees the tree of the file read last */
 
-/* Reading the syntax for a game's own data (levels, settings). Entries are "Key: value;" or one per
- * line, "Key: Name { ... }" opens a block, "a, b, c" makes a list, comments are // and slash-star.
- * A tree lives until MVE_FreeDefinitionNode; texts returned live as long as their tree. */
-typedef struct MVE_DEFINITION_NODE MVE_DEFINITION_NODE;   /* one node of a parsed tree (opaque) */
-MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *file); /* root of the parsed file; null when it is missing, no regular file or not text */
-MVE_DEFINITION_NODE *MVE_ParseDefinitionText(const char *text, const char *folder); /* root of a tree parsed from a text; folder is what MVE_GetDefinitionFolder reports */
-MVE_DEFINITION_NODE *MVE_FindDefinitionNode(MVE_DEFINITION_NODE *node, const char *path, const char *value, int fallBack); /* "\\A\\B" children by key, "A\\B" A anywhere below; value "" or the value wanted; null (or node when fallBack) if none */
-int   MVE_CountDefinitionNodes(const MVE_DEFINITION_NODE *node, const char *key); /* children with this key; all children for "" */
-MVE_DEFINITION_NODE *MVE_GetDefinitionNode(MVE_DEFINITION_NODE *node, int index); /* child number index from 0; -1 is the last; null when out of range */
-MVE_DEFINITION_NODE *MVE_NextDefinitionNode(MVE_DEFINITION_NODE *node); /* the next sibling, null after the last */
-const char *MVE_GetDefinitionKey(const MVE_DEFINITION_NODE *node); /* the text before the colon, "" when none */
-const char *MVE_GetDefinitionValue(const MVE_DEFINITION_NODE *node); /* the value; a list's whole text; a block's name */
-int   MVE_IsDefinitionBlock(const MVE_DEFINITION_NODE *node); /* 1 when its children came from braces or a list */
-const char *MVE_ReadDefinitionString(const MVE_DEFINITION_NODE *node, const char *defaultValue); /* the value, or the default for a null node */
-int   MVE_ReadDefinitionInteger(const MVE_DEFINITION_NODE *node, int defaultValue); /* true/enable 1, false/disable/none 0, default -1, $hex, %binary, decimal */
-float MVE_ReadDefinitionFloat(const MVE_DEFINITION_NODE *node, float defaultValue); /* decimal; 0 for text that is no number */
-v4f  *MVE_ReadDefinitionVector(const MVE_DEFINITION_NODE *node, v4f *out, float x, float y, float z, float w); /* a list x, y, z(, w); one number v gives (0, 0, -v); w MVE_IGNORE_F keeps out->w */
-uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f *out, uint32_t defaultColor); /* a list of 0..255 or 0.0..1.0 values, or one packed 0xAABBGGRR; out may be null */
-float *MVE_ReadDefinitionRange(const MVE_DEFINITION_NODE *node, float out[2], float minimum, float maximum); /* a list min, max or one value for both; maximum MVE_IGNORE_F means minimum */
-MVE_DEFINITION_NODE *MVE_FreeDefinitionNode(MVE_DEFINITION_NODE *node, int wholeTree); /* removes the node and its subtree (the whole tree when wholeTree); returns the former parent */
-void  MVE_FreeDefinition(void);                          /* frees the tree of the file read last */
+/* ---------------------------------------------------------------- Particle emitters (creators and loaders return a handle, 0 and a red row on failure) */
+
+int   MVE_CreateParticleEmitter(int id, int material, const char *name); /* material -1 = the default particle material; capacity 1 */
+int   MVE_LoadParticleEmitter(int id, const char *file);  /* first ParticleEmitter section of a definition file */
+int   MVE_LoadParticleEmitterDefinition(int id, MVE_DEFINITION_NODE *node, const char *folder); /* from the first ParticleEmitter section below node */
+int   MVE_CopyParticleEmitter(int id, int source);        /* same material and every parameter; no particles */
+int   MVE_ParticleEmitterFrequency(int emitter, float frequency); /* particles per second; 1 done, 0 unknown emitter */
+int   MVE_ParticleEmitterEmission(int emitter, int on);   /* 0 stops spawning (live particles go on); 1 done, 0 unknown emitter */
+int   MVE_ParticleEmitterMovement(int emitter, const v4f *movement); /* velocity added to every new particle; 1 done, 0 unknown */
+int   MVE_ParticleEmitterPosition(int emitter, float x, float y, float z); /* places the emitter; 1 done, 0 unknown emitter */
+int   MVE_ParticleEmitterBlend(int emitter, float value); /* soft-particle blend of the emitter's material; 1 done, 0 unknown */
+float MVE_GetParticleEmitterBlend(int emitter);           /* the value set with MVE_ParticleEmitterBlend; 0 for an unknown emitter */
+int   MVE_GetParticleCount(int emitter);                  /* particles drawn by the last update (at most the capacity) */
+void  MVE_UpdateParticles(void);                          /* once per frame before rendering: spawns, moves, fades and uploads */
+void  MVE_DrawParticleEmitters(void);                     /* called by the frame renderer after the opaque scene */
+
+/* ---------------------------------------------------------------- Billboards (quads placed by their own matrices; projection 0 plain, 1 facing the camera, 2 screen-aligned at the instance) */
+
+int   MVE_CreateBillboard(int id, int material, int projectionMode, int capacity, const char *name); /* handle, 0 and a red row for a capacity below 1 */
+m4f  *MVE_AddBillboard(int billboard, float x, float y, float z, float rx, float ry, float rz, float sx, float sy, float sz); /* translation Rx Ry Rz scale (degrees); null when full */
+int   MVE_RemoveBillboard(int billboard, const m4f *instance); /* 1 removed, 0 not in the set */
+void  MVE_DrawBillboards(void);                           /* called by the frame renderer after the opaque scene */
 
 #ifdef __cplusplus
 }

@@ -47,6 +47,7 @@ struct MVE_ENGINE {
     MVE_SHADOW_STATE Shadow;                   // shadow maps and caster programs
     MVE_LINE_STATE Lines;                      // debug lines of the current frame
     MVE_RANDOM_STATE Random;                   // the engine's one random source
+    MVE_PARTICLE_STATE Particles;              // the particle lock
     int iCloseRequest = 0;                     // set when the user asks to close a window
     int iRunning = 0;                          // 1 between MVE_Init and MVE_Quit
 };

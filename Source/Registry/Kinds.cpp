@@ -20,10 +20,10 @@ MVE_REGISTRIES::MVE_REGISTRIES()
       Meshes(MVE_DOUBLE(Mesh), MVE_ReleaseMesh),
       Bodies(MVE_DOUBLE(Body), MVE_ReleaseBody),
       Sounds(MVE_DOUBLE(Sound), MVE_ReleaseSound),
-      Billboards(MVE_DOUBLE(Billboard), nullptr),
+      Billboards(MVE_DOUBLE(Billboard), MVE_ReleaseBillboard),
       Skeletons(MVE_REPLACED(Skeleton), nullptr),
       Animations(MVE_REPLACED(Animation), nullptr),
-      ParticleEmitters(MVE_REPLACED(ParticleEmitter), nullptr),
+      ParticleEmitters(MVE_REPLACED(ParticleEmitter), MVE_ReleaseParticleEmitter),
       Nodes(MVE_REPLACED(Node), MVE_ReleaseNode),
       Objects(MVE_REPLACED(Object), MVE_ReleaseObject),
       Sprites(MVE_UNNAMED(Sprite), nullptr),
@@ -36,6 +36,7 @@ MVE_REGISTRIES::MVE_REGISTRIES()
 // table in the middle of growing. The other kinds belong to the main thread alone.
 #define MVE_NO_LOCK
 #define MVE_PHYSICS_LOCK std::lock_guard<std::recursive_mutex> guard(MVE_Engine().Physics.Lock);
+#define MVE_PARTICLE_LOCK std::lock_guard<std::recursive_mutex> guard(MVE_Engine().Particles.Lock);
 
 #define MVE_DEFINE_REGISTRY_PROCEDURES(Kind, TYPE, member, LOCK)                    \
     TYPE *MVE_Create##Kind##ListEntry(int *id, const char *name, int *handle) {     \
@@ -56,7 +57,7 @@ MVE_DEFINE_REGISTRY_PROCEDURES(Sound, MVE_SOUND, Sounds, MVE_PHYSICS_LOCK)  // c
 MVE_DEFINE_REGISTRY_PROCEDURES(Billboard, MVE_BILLBOARD, Billboards, MVE_NO_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Skeleton, MVE_SKELETON, Skeletons, MVE_NO_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Animation, MVE_ANIMATION, Animations, MVE_NO_LOCK)
-MVE_DEFINE_REGISTRY_PROCEDURES(ParticleEmitter, MVE_PARTICLE_EMITTER, ParticleEmitters, MVE_NO_LOCK)
+MVE_DEFINE_REGISTRY_PROCEDURES(ParticleEmitter, MVE_PARTICLE_EMITTER, ParticleEmitters, MVE_PARTICLE_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Node, MVE_NODE, Nodes, MVE_NO_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Object, MVE_OBJECT, Objects, MVE_PHYSICS_LOCK)
 MVE_DEFINE_REGISTRY_PROCEDURES(Sprite, MVE_SPRITE, Sprites, MVE_NO_LOCK)

@@ -41,6 +41,15 @@ inline void MakeTinyMesh(int id) {
     mesh->iVertices = 2;
 }
 
+// A file of the shared loader corpus (MVE_TEST_CORPUS). Without the corpus folder the test is
+// skipped with the reason; a file missing from a corpus that is there fails the test: a check of
+// a file that is not there must never pass.
+#define MVE_REQUIRE_CORPUS_FILE(path)                                                                \
+    do {                                                                                             \
+        if (!std::filesystem::is_directory(MVE_TEST_CORPUS)) GTEST_SKIP() << "corpus not found at " MVE_TEST_CORPUS; \
+        ASSERT_TRUE(std::filesystem::exists(path)) << "missing from the corpus: " << (path);         \
+    } while (0)
+
 // Runs each test in a fresh folder under the system temp folder with a fresh engine record.
 class EngineTest : public ::testing::Test {
   protected:

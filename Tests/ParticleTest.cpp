@@ -1,0 +1,318 @@
+// Particle emitters and billboards without a screen: spawn timing, fading, emission areas and
+// directions, capacity, definition words, bad files, and billboard instance matrices.
+#include "TestSupport.h"
+#include "Particles/Particles.h"
+#include <cmath>
+
+namespace {
+
+MVE_PARTICLE_EMITTER *EmitterOf(int handle) { return handle ? MVE_GetParticleEmitter(handle) : nullptr; }
+
+// An emitter with room for many particles that live long enough not to die during a test.
+MVE_PARTICLE_EMITTER *LongLived(int &handle, float frequency) {
+    handle = MVE_CreateParticleEmitter(-1, -1, "");
+    MVE_PARTICLE_EMITTER *e = EmitterOf(handle);
+    e->fFrequency = frequency;
+    e->fLifeTime[0] = e->fLifeTime[1] = 100000.0f;
+    e->iMaxParticles = 100;
+    MVE_ResizeParticleArrays(e);
+    return e;
+}
+
+int LoadText(const std::string &text) {
+    MVE_DEFINITION_NODE *root = MVE_ParseDefinitionText(text.c_str(), "");
+    const int handle = MVE_LoadParticleEmitterDefinition(-1, root, "");
+    MVE_FreeDefinitionNode(root, 1);
+    return handle;
+}
+
+}  // namespace
+
+using ParticleTest = mvetest::EngineTest;
+
+TEST_F(ParticleTest, SpawnCountRoundsHalfToEvenAndCarriesTheRestOver) {
+    int h = 0;
+    MVE_PARTICLE_EMITTER *e = LongLived(h, 10.0f);
+    MVE_AdvanceParticles(1000, 0.0f);   // first update only starts the clock
+    EXPECT_EQ(e->iLastEmission, 1000);
+    EXPECT_EQ(e->Particles.size(), 0u);
+    MVE_AdvanceParticles(1250, 0.25f);  // 2.5 -> 2, clock moves by 200 ms, not to now
+    EXPECT_EQ(e->Particles.size(), 2u);
+    EXPECT_EQ(e->iLastEmission, 1200);
+    MVE_AdvanceParticles(1550, 0.3f);   // 350 ms since 1200: 3.5 -> 4
+    EXPECT_EQ(e->Particles.size(), 6u);
+    EXPECT_EQ(e->iLastEmission, 1600);
+    MVE_AdvanceParticles(2050, 0.5f);   // 450 ms: 4.5 -> 4
+    EXPECT_EQ(e->Particles.size(), 10u);
+    EXPECT_EQ(e->iLastEmission, 2000);
+    EXPECT_EQ(MVE_GetParticleCount(h), 10);
+    // Emission off: time still advances, nothing is born.
+    MVE_ParticleEmitterEmission(h, 0);
+    MVE_AdvanceParticles(3000, 0.9f);
+    EXPECT_EQ(e->Particles.size(), 10u);
+    EXPECT_EQ(e->iLastEmission, 3000);
+}
+
+TEST_F(ParticleTest, FadeInZeroStartsFullAndFadeOutZeroVanishesAtDeath) {
+    int h = 0;
+    MVE_PARTICLE_EMITTER *e = LongLived(h, 10.0f);
+    e->fLifeTime[0] = e->fLifeTime[1] = 500.0f;
+    e->fIntensity[0] = e->fIntensity[1] = 0.6f;
+    e->v4fColor = {0.2f, 0.4f, 0.8f, 0.5f};
+    MVE_AdvanceParticles(1000, 0.0f);
+    MVE_AdvanceParticles(1100, 0.1f);
+    ASSERT_EQ(e->Particles.size(), 1u);
+    MVE_ParticleEmitterEmission(h, 0);
+    const MVE_PARTICLE &p = e->Particles.front();
+    EXPECT_EQ(p.iDeath, 1600);
+    EXPECT_FLOAT_EQ(p.fFade, 0.6f);
+    EXPECT_FLOAT_EQ(e->Colors[0].w, 0.3f);   // colour alpha 0.5 x intensity 0.6
+    EXPECT_FLOAT_EQ(e->Colors[0].z, 0.8f);
+    MVE_AdvanceParticles(1600, 0.5f);        // at its death time it is still there
+    EXPECT_EQ(e->Particles.size(), 1u);
+    EXPECT_EQ(e->iParticles, 1);
+    MVE_AdvanceParticles(1601, 0.001f);      // one millisecond later it is gone at once
+    EXPECT_EQ(e->Particles.size(), 0u);
+    EXPECT_EQ(e->iParticles, 0);
+
+    // Fade in at 2 per second towards 0.6 and out at 1 per second after death.
+    MVE_ParticleEmitterEmission(h, 1);
+    e->fFadeIn[0] = e->fFadeIn[1] = 2.0f;
+    e->fFadeOut[0] = e->fFadeOut[1] = 1.0f;
+    e->iLastEmission = 1601;
+    MVE_AdvanceParticles(1701, 0.1f);        // born at 0, faded in by 0.2 this frame
+    ASSERT_EQ(e->Particles.size(), 1u);
+    MVE_ParticleEmitterEmission(h, 0);
+    EXPECT_NEAR(e->Particles.front().fFade, 0.2f, 1e-6f);
+    EXPECT_NEAR(e->Colors[0].w, 0.1f, 1e-6f);
+    MVE_AdvanceParticles(1901, 1.0f);        // clamped at the intensity
+    EXPECT_FLOAT_EQ(e->Particles.front().fFade, 0.6f);
+    MVE_AdvanceParticles(2300, 0.5f);        // past death: 0.6 - 0.5
+    EXPECT_NEAR(e->Particles.front().fFade, 0.1f, 1e-6f);
+    MVE_AdvanceParticles(2400, 0.2f);        // falls below 0: gone
+    EXPECT_EQ(e->Particles.size(), 0u);
+}
+
+TEST_F(ParticleTest, DirectionBasisAndMotion) {
+    int h = 0;
+    MVE_PARTICLE_EMITTER *e = LongLived(h, 10.0f);
+    e->v4fDirection = {0, 0, 5, 0};          // parallel to +Z: x axis stays (1, 0, 0)
+    MVE_BuildParticleDirection(e);
+    const float expected[16] = {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    for (int k = 0; k < 16; ++k) EXPECT_FLOAT_EQ(e->mDirection.m[k], expected[k]) << k;
+
+    // A tilted direction: the basis is orthonormal and maps +Z onto the direction.
+    e->v4fDirection = {3, 0, 4, 0};
+    MVE_BuildParticleDirection(e);
+    const m4f &m = e->mDirection;
+    EXPECT_NEAR(m.m[8], 0.6f, 1e-6f);
+    EXPECT_NEAR(m.m[10], 0.8f, 1e-6f);
+    for (int c = 0; c < 3; ++c) {
+        const float len = m.m[4 * c] * m.m[4 * c] + m.m[4 * c + 1] * m.m[4 * c + 1] + m.m[4 * c + 2] * m.m[4 * c + 2];
+        EXPECT_NEAR(len, 1.0f, 1e-5f) << c;
+    }
+
+    // Along +Y at speed 2 plus a movement of (1, 0, 0): after 0.5 s the particle is at (0.5, 1, 0).
+    e->v4fDirection = {0, 1, 0, 0};
+    MVE_BuildParticleDirection(e);
+    e->fVelocity[0] = e->fVelocity[1] = 2.0f;
+    const v4f movement = {1, 0, 0, 0};
+    MVE_ParticleEmitterMovement(h, &movement);
+    MVE_AdvanceParticles(1000, 0.0f);
+    MVE_AdvanceParticles(1100, 0.5f);
+    ASSERT_EQ(e->iParticles, 1);
+    EXPECT_NEAR(e->Positions[0].x, 0.5f, 1e-5f);
+    EXPECT_NEAR(e->Positions[0].y, 1.0f, 1e-5f);
+    EXPECT_NEAR(e->Positions[0].z, 0.0f, 1e-5f);
+
+    // Local mode: born at the emitter's placement in world space.
+    int h2 = 0;
+    MVE_PARTICLE_EMITTER *l = LongLived(h2, 10.0f);
+    l->iMode = MVE_PARTICLE_MODE_LOCAL;
+    l->fVelocity[0] = l->fVelocity[1] = 0.0f;
+    MVE_ParticleEmitterPosition(h2, 7, -2, 3);
+    MVE_AdvanceParticles(5000, 0.0f);
+    MVE_AdvanceParticles(5100, 0.1f);
+    ASSERT_EQ(l->iParticles, 1);
+    EXPECT_NEAR(l->Positions[0].x, 7.0f, 1e-5f);
+    EXPECT_NEAR(l->Positions[0].y, -2.0f, 1e-5f);
+    EXPECT_NEAR(l->Positions[0].z, 3.0f, 1e-5f);
+}
+
+TEST_F(ParticleTest, AreasCapacityAndCone) {
+    MVE_SeedRandom(7);
+    int h = 0;
+    MVE_PARTICLE_EMITTER *box = LongLived(h, 1000.0f);
+    box->iArea = MVE_PARTICLE_AREA_BOX;
+    box->v4fSize = {4, 2, 6, 0};
+    box->fVelocity[0] = box->fVelocity[1] = 0.0f;
+    MVE_AdvanceParticles(1000, 0.0f);
+    MVE_AdvanceParticles(1100, 0.0f);        // 100 particles
+    ASSERT_EQ(box->iParticles, 100);
+    float most[3] = {0, 0, 0};
+    for (int i = 0; i < 100; ++i) {
+        const float v[3] = {std::fabs(box->Positions[i].x), std::fabs(box->Positions[i].y), std::fabs(box->Positions[i].z)};
+        for (int k = 0; k < 3; ++k) most[k] = std::max(most[k], v[k]);
+    }
+    EXPECT_LE(most[0], 2.0f); EXPECT_GT(most[0], 1.5f);
+    EXPECT_LE(most[1], 1.0f); EXPECT_GT(most[1], 0.75f);
+    EXPECT_LE(most[2], 3.0f); EXPECT_GT(most[2], 2.25f);
+
+    int r = 0;
+    MVE_PARTICLE_EMITTER *ring = LongLived(r, 1000.0f);
+    ring->iArea = MVE_PARTICLE_AREA_RING;
+    ring->v4fSize = {1, 1, 0, 0};
+    ring->fRadius[0] = 1.0f, ring->fRadius[1] = 2.0f;
+    ring->fVelocity[0] = ring->fVelocity[1] = 0.0f;
+    ring->iLastEmission = 1000;
+    MVE_AdvanceParticles(1050, 0.0f);        // 50 more in both emitters
+    ASSERT_EQ(ring->iParticles, 50);
+    for (int i = 0; i < 50; ++i) {
+        const float d = std::hypot(ring->Positions[i].x, ring->Positions[i].y);
+        EXPECT_GE(d, 1.0f - 1e-5f);
+        EXPECT_LE(d, 2.0f + 1e-5f);
+        EXPECT_FLOAT_EQ(ring->Positions[i].z, 0.0f);
+    }
+
+    // Capacity 5 with 8 live particles: 5 drawn, 8 kept.
+    int c = 0;
+    MVE_PARTICLE_EMITTER *small = LongLived(c, 10.0f);
+    small->iMaxParticles = 5;
+    MVE_ResizeParticleArrays(small);
+    small->iLastEmission = 1000;
+    MVE_AdvanceParticles(1800, 0.0f);
+    EXPECT_EQ(small->Particles.size(), 8u);
+    EXPECT_EQ(small->iParticles, 5);
+    EXPECT_EQ(MVE_GetParticleCount(c), 5);
+
+    // Cone of 90 degrees: every direction lies in the upper hemisphere around +Y, and some lean far.
+    int k = 0;
+    MVE_PARTICLE_EMITTER *cone = LongLived(k, 1000.0f);
+    cone->fAngle = 90.0f;
+    cone->iMaxParticles = 200;
+    MVE_ResizeParticleArrays(cone);
+    cone->iLastEmission = 2000;
+    MVE_AdvanceParticles(2200, 1.0f);
+    ASSERT_EQ(cone->iParticles, 200);
+    float lowest = 1.0f;
+    for (int i = 0; i < 200; ++i) {
+        const v4f &p = cone->Positions[i];
+        EXPECT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 1.0f, 1e-4f);
+        EXPECT_GE(p.y, -1e-5f);
+        lowest = std::min(lowest, p.y);
+    }
+    EXPECT_LT(lowest, 0.3f);
+}
+
+TEST_F(ParticleTest, DefinitionWordsDefaultsAndBadInput) {
+    OpenLog();
+    const int a = LoadText("ParticleEmitter: Smoke {\n Emission: { Mode: local; Area: box; Frequency: 12.5; MaxParticles: 40; }\n"
+                           " Particle: { LifeTime: 2, 3; Orientation: 90; Rotation: -180; Material: Nope; }\n}\n");
+    MVE_PARTICLE_EMITTER *e = EmitterOf(a);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->sName, "Smoke");
+    EXPECT_EQ(e->iMode, MVE_PARTICLE_MODE_LOCAL);
+    EXPECT_EQ(e->iArea, MVE_PARTICLE_AREA_BOX);
+    EXPECT_FLOAT_EQ(e->fFrequency, 12.5f);
+    EXPECT_EQ(e->iMaxParticles, 40);
+    EXPECT_EQ(e->Positions.size(), 41u);
+    EXPECT_FLOAT_EQ(e->fLifeTime[0], 2000.0f);
+    EXPECT_FLOAT_EQ(e->fLifeTime[1], 3000.0f);
+    EXPECT_NEAR(e->fOrientation[0], 1.5707963f, 1e-6f);
+    EXPECT_NEAR(e->fRotation[1], -3.1415927f, 1e-6f);
+    EXPECT_NE(LogText().find("Material not found: Nope"), std::string::npos);
+
+    const int b = LoadText("ParticleEmitter: Other { Emission: { Mode: Locale; Area: circle; } }\n");
+    MVE_PARTICLE_EMITTER *o = EmitterOf(b);
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->iMode, MVE_PARTICLE_MODE_WORLD);
+    EXPECT_EQ(o->iArea, MVE_PARTICLE_AREA_POINT);
+    const int c = LoadText("ParticleEmitter: Plain {}\n");
+    MVE_PARTICLE_EMITTER *p = EmitterOf(c);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->iMode, MVE_PARTICLE_MODE_WORLD);
+    EXPECT_EQ(p->iMaxParticles, 256);
+    EXPECT_FLOAT_EQ(p->fFrequency, 1.0f);
+    EXPECT_FLOAT_EQ(p->fLifeTime[0], 1000.0f);
+    EXPECT_FLOAT_EQ(p->v4fDirection.y, 1.0f);
+    EXPECT_FLOAT_EQ(p->v4fPosition.w, 1.0f);
+
+    // An inline material block makes a material; the particle colour defaults to its colour.
+    const int m = LoadText("ParticleEmitter: Lit { Particle: { Material: { Color: 0.25, 0.5, 0.75; BlendingMode: ONE, ONE; } } }\n");
+    MVE_PARTICLE_EMITTER *lit = EmitterOf(m);
+    ASSERT_NE(lit, nullptr);
+    MVE_MATERIAL *own = lit->iMaterial ? MVE_GetMaterial(lit->iMaterial) : nullptr;
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->iBlendDestination, 1);
+    EXPECT_FLOAT_EQ(lit->v4fColor.y, 0.5f);
+    EXPECT_FLOAT_EQ(lit->v4fColor.z, 0.75f);
+    MVE_ParticleEmitterBlend(m, 0.35f);
+    EXPECT_NEAR(MVE_GetParticleEmitterBlend(m), 0.35f, 1e-6f);
+
+    // Copies carry every parameter but no particles.
+    const int d = MVE_CopyParticleEmitter(-1, a);
+    MVE_PARTICLE_EMITTER *copy = EmitterOf(d);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->iMaxParticles, 40);
+    EXPECT_EQ(copy->iMode, MVE_PARTICLE_MODE_LOCAL);
+    EXPECT_FLOAT_EQ(copy->fLifeTime[1], 3000.0f);
+    EXPECT_EQ(copy->Positions.size(), 41u);
+
+    const size_t before = MVE_Engine().Registries.ParticleEmitters.Count();
+    EXPECT_EQ(MVE_LoadParticleEmitter(-1, "missing.mvd"), 0);
+    mvetest::WriteFile(dir_ / "none.mvd", "Material: M { Color: 1, 1, 1; }\n");
+    EXPECT_EQ(MVE_LoadParticleEmitter(-1, "none.mvd"), 0);
+    EXPECT_EQ(LoadText("ParticleEmitter: Zero { Emission: { MaxParticles: 0; } }\n"), 0);
+    EXPECT_EQ(LoadText("ParticleEmitter: Less { Emission: { MaxParticles: -3; } }\n"), 0);
+    EXPECT_EQ(MVE_LoadParticleEmitterDefinition(-1, nullptr, ""), 0);
+    EXPECT_EQ(MVE_CopyParticleEmitter(-1, 12345), 0);
+    EXPECT_EQ(MVE_Engine().Registries.ParticleEmitters.Count(), before);
+    const std::string log = LogText();
+    EXPECT_NE(log.find("File not found"), std::string::npos);
+    EXPECT_NE(log.find(MVE_FAIL_NO_EMITTER_SECTION), std::string::npos);
+    EXPECT_NE(log.find(MVE_FAIL_EMITTER_CAPACITY), std::string::npos);
+
+    // A file that loads, then is freed: the handle goes stale.
+    mvetest::WriteFile(dir_ / "fx.mvd", "ParticleEmitter: Fx { Emission: { MaxParticles: 3; } }\n");
+    const int f = MVE_LoadParticleEmitter(-1, "fx.mvd");
+    ASSERT_NE(f, 0);
+    EXPECT_EQ(EmitterOf(f)->iMaxParticles, 3);
+    MVE_FreeParticleEmitter(f);
+    EXPECT_EQ(EmitterOf(f), nullptr);
+    MVE_AdvanceParticles(100, 0.1f);   // the remaining emitters advance without the freed one
+}
+
+TEST_F(ParticleTest, BillboardMatricesAndFullStore) {
+    OpenLog();
+    EXPECT_EQ(MVE_CreateBillboard(-1, 0, 0, 0, "none"), 0);
+    const int b = MVE_CreateBillboard(-1, 0, 1, 2, "trees");
+    ASSERT_NE(b, 0);
+    const float rx = 30, ry = 40, rz = 50, sx = 2;
+    m4f *m = MVE_AddBillboard(b, 1, 2, 3, rx, ry, rz, sx, 3, 4);
+    ASSERT_NE(m, nullptr);
+    const double d = 3.14159265358979323846 / 180.0;
+    const double a = rx * d, c = ry * d, e = rz * d;
+    EXPECT_NEAR(m->m[0], std::cos(c) * std::cos(e) * sx, 1e-5);
+    EXPECT_NEAR(m->m[1], (std::sin(a) * std::sin(c) * std::cos(e) + std::cos(a) * std::sin(e)) * sx, 1e-5);
+    EXPECT_NEAR(m->m[2], (std::sin(a) * std::sin(e) - std::cos(a) * std::sin(c) * std::cos(e)) * sx, 1e-5);
+    EXPECT_FLOAT_EQ(m->m[3], 0.0f);
+    EXPECT_FLOAT_EQ(m->m[12], 1.0f);
+    EXPECT_FLOAT_EQ(m->m[14], 3.0f);
+    // Third column is Rx Ry (0, 0, 1) scaled by 4: (sin ry, -sin rx cos ry, cos rx cos ry) x 4.
+    EXPECT_NEAR(m->m[8], std::sin(c) * 4, 1e-5);
+    EXPECT_NEAR(m->m[9], -std::sin(a) * std::cos(c) * 4, 1e-5);
+    EXPECT_NEAR(m->m[10], std::cos(a) * std::cos(c) * 4, 1e-5);
+    MVE_BILLBOARD *rec = MVE_GetBillboard(b);
+    m4f *second = MVE_AddBillboard(b, 0, 0, 0, 0, 0, 0, 1, 1, 1);
+    ASSERT_NE(second, nullptr);
+    rec->iUploaded = 1;
+    EXPECT_EQ(MVE_AddBillboard(b, 0, 0, 0, 0, 0, 0, 1, 1, 1), nullptr);   // full: nothing changes
+    EXPECT_EQ(rec->iCount, 2);
+    EXPECT_EQ(rec->iUploaded, 1);
+    EXPECT_EQ(MVE_RemoveBillboard(b, m), 1);
+    EXPECT_EQ(MVE_RemoveBillboard(b, m), 0);
+    EXPECT_EQ(rec->iCount, 1);
+    EXPECT_EQ(rec->iUploaded, 0);
+    EXPECT_EQ(&rec->Instances.front(), second);
+    EXPECT_EQ(MVE_AddBillboard(999, 0, 0, 0, 0, 0, 0, 1, 1, 1), nullptr);
+}

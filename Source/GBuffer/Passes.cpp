@@ -440,6 +440,8 @@ void ForwardOnlyFrame(int framebuffer) {
                                                             : MVE_Engine().Shader.Camera.m4fOrthographic).m, 64);
     MVE_DrawRenderGroup(1);
     MVE_DrawLines();
+    MVE_DrawParticleEmitters();   // nothing happens without emitters or billboards
+    MVE_DrawBillboards();
     MVE_DrawRenderGroup(2);
     FinalState();
 }
@@ -512,6 +514,8 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     gl.glDrawBuffer(GL_COLOR_ATTACHMENT0);
     MVE_DrawRenderGroup(1);
     MVE_DrawLines();
+    MVE_DrawParticleEmitters();   // nothing happens without emitters or billboards
+    MVE_DrawBillboards();
     clock.End(MVE_PASS_FORWARD);
     // 7.
     DepthPass();

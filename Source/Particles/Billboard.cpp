@@ -4,6 +4,10 @@
 #include "Core/Engine.h"
 #include "Log/Log.h"
 #include "Material/Material.h"
+#include "Render/Render.h"
+#include "Shader/Shader.h"
+#include "Texture/Texture.h"
+#include <vector>
 #include <cmath>
 
 namespace {
@@ -110,3 +114,54 @@ int MVE_RemoveBillboard(int billboard, const m4f *instance) {
 }
 
 }  // extern "C"
+
+extern "C" void MVE_DrawBillboards(void) {
+    if (!MVE_TexturesReady()) return;
+    MVE_ENGINE &engine = MVE_Engine();
+    if (engine.Registries.Billboards.Count() == 0) return;
+    const MVE_GL_TABLE &gl = MVE_gl();
+    gl.glDepthMask(GL_FALSE);
+    gl.glEnable(GL_BLEND);
+    std::vector<m4f> packed;
+    engine.Registries.Billboards.ForEach([&](MVE_BILLBOARD *b) {
+        if (b->iCount <= 0 || !b->iVertexArray) return;
+        if (!b->iUploaded) {
+            packed.assign(b->Instances.begin(), b->Instances.end());
+            gl.glBindBuffer(GL_TEXTURE_BUFFER, b->iInstanceBuffer);
+            gl.glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(packed.size() * sizeof(m4f)), packed.data());
+            gl.glBindBuffer(GL_TEXTURE_BUFFER, 0);
+            b->iUploaded = 1;
+        }
+        MVE_MATERIAL *m = b->iMaterial ? MVE_GetMaterial(b->iMaterial) : nullptr;
+        b->Material = m;
+        if (!m) return;
+        MVE_SHADER *program = m->Shader && m->Shader->uProgram ? m->Shader : MVE_DrawableProgram(m->iProgram);
+        if (!program) return;
+        gl.glBlendFunc(static_cast<GLenum>(m->iBlendSource), static_cast<GLenum>(m->iBlendDestination));
+        gl.glUseProgram(program->uProgram);
+        MVE_UploadModel(engine.Render.Camera.m4fView, 0);
+        if (program->iType == MVE_PROGRAM_BILLBOARD) {
+            gl.glActiveTexture(GL_TEXTURE0);
+            gl.glBindTexture(GL_TEXTURE_2D, m->Texture[0] ? m->Texture[0]->iTexture : 0);
+            gl.glActiveTexture(GL_TEXTURE1);
+            gl.glBindTexture(GL_TEXTURE_2D, engine.GBuffer.uTexture[5]);
+            gl.glActiveTexture(GL_TEXTURE2);
+            gl.glBindTexture(GL_TEXTURE_BUFFER, b->iInstanceTexture);
+            const GLuint p = program->uProgram;
+            const char *names[3] = {"ColorMap", "DepthMap", "InstancesTextureBuffer"};
+            for (int k = 0; k < 3; ++k) {
+                const GLint location = gl.glGetUniformLocation(p, names[k]);
+                if (location >= 0) gl.glUniform1i(location, k);
+            }
+            const GLint mode = gl.glGetUniformLocation(p, "iProjectionMode");
+            if (mode >= 0) gl.glUniform1i(mode, b->iProjectionMode);
+            gl.glActiveTexture(GL_TEXTURE0);
+        }
+        gl.glBindVertexArray(b->iVertexArray);
+        gl.glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, b->iCount);
+    });
+    gl.glBindVertexArray(0);
+    gl.glUseProgram(0);
+    gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    gl.glDepthMask(GL_TRUE);
+}

@@ -5,6 +5,10 @@
 #include "Core/Engine.h"
 #include "Log/Log.h"
 #include "Material/Material.h"
+#include "Render/Render.h"
+#include "Shader/Shader.h"
+#include "Texture/Texture.h"
+#include <vector>
 #include <cfenv>
 #include <cmath>
 #include <string>
@@ -543,3 +547,63 @@ void MVE_UpdateParticles(void) {
 }
 
 }  // extern "C"
+
+// ---------------------------------------------------------------- drawing
+
+namespace {
+
+void SetSampler(GLuint program, const char *name, int unit) {
+    const GLint location = MVE_gl().glGetUniformLocation(program, name);
+    if (location >= 0) MVE_gl().glUniform1i(location, unit);
+}
+
+MVE_SHADER *MaterialProgram(MVE_MATERIAL *m) {
+    if (!m) return nullptr;
+    if (m->Shader && m->Shader->uProgram) return m->Shader;
+    return MVE_DrawableProgram(m->iProgram);
+}
+
+GLuint ColorTexture(MVE_MATERIAL *m) { return m && m->Texture[0] ? m->Texture[0]->iTexture : 0; }
+
+}  // namespace
+
+extern "C" void MVE_DrawParticleEmitters(void) {
+    if (!MVE_TexturesReady()) return;
+    MVE_ENGINE &engine = MVE_Engine();
+    if (engine.Registries.ParticleEmitters.Count() == 0) return;
+    const MVE_GL_TABLE &gl = MVE_gl();
+    const m4f view = engine.Render.Camera.m4fView;
+    gl.glDepthMask(GL_FALSE);
+    gl.glEnable(GL_BLEND);
+    Guard guard(Lock());
+    engine.Registries.ParticleEmitters.ForEach([&](MVE_PARTICLE_EMITTER *e) {
+        MVE_MATERIAL *m = EmitterMaterial(e);
+        MVE_SHADER *program = MaterialProgram(m);
+        if (e->iParticles <= 0 || !program || !e->iVertexArray) return;
+        m4f modelView = view;
+        if (e->iMode == MVE_PARTICLE_MODE_WORLD) MVE_m4fMultiply(&modelView, &view, &e->mMatrix);
+        gl.glBlendFunc(static_cast<GLenum>(m->iBlendSource), static_cast<GLenum>(m->iBlendDestination));
+        gl.glUseProgram(program->uProgram);
+        MVE_UploadModel(modelView, 0);
+        gl.glActiveTexture(GL_TEXTURE0);
+        gl.glBindTexture(GL_TEXTURE_2D, ColorTexture(m));
+        if (program->iType == MVE_PROGRAM_PARTICLE || program->iType == MVE_PROGRAM_SOFT_PARTICLE) {
+            const int soft = program->iType == MVE_PROGRAM_SOFT_PARTICLE;
+            gl.glActiveTexture(GL_TEXTURE1);
+            gl.glBindTexture(GL_TEXTURE_2D, engine.GBuffer.uTexture[soft ? 4 : 5]);
+            SetSampler(program->uProgram, "ColorMap", 0);
+            SetSampler(program->uProgram, "DepthMap", 1);
+            if (soft) {
+                const GLint blend = gl.glGetUniformLocation(program->uProgram, "fBlend");
+                if (blend >= 0) gl.glUniform1f(blend, m->fHardness);
+            }
+            gl.glActiveTexture(GL_TEXTURE0);
+        }
+        gl.glBindVertexArray(e->iVertexArray);
+        gl.glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, e->iParticles);
+    });
+    gl.glBindVertexArray(0);
+    gl.glUseProgram(0);
+    gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    gl.glDepthMask(GL_TRUE);
+}

@@ -316,3 +316,66 @@ TEST_F(ParticleTest, BillboardMatricesAndFullStore) {
     EXPECT_EQ(&rec->Instances.front(), second);
     EXPECT_EQ(MVE_AddBillboard(999, 0, 0, 0, 0, 0, 0, 1, 1, 1), nullptr);
 }
+
+#include "GLFixture.h"
+
+namespace {
+
+class ParticleRenderTest : public mvetest::GLTest {
+  protected:
+    ParticleRenderTest() {
+        width_ = 80;
+        height_ = 60;
+    }
+    int Texture(const char *file, uint8_t r, uint8_t g, uint8_t b) {
+        std::vector<uint8_t> pixels(4 * 4 * 4);
+        for (size_t i = 0; i < pixels.size(); i += 4) {
+            pixels[i] = r, pixels[i + 1] = g, pixels[i + 2] = b, pixels[i + 3] = 255;
+        }
+        std::string error;
+        EXPECT_EQ(MVE_PlatformWritePNG(file, pixels.data(), 4, 4, 4, error), 1) << error;
+        return MVE_LoadTextureFile(-1, file, 0x2600, 0, "");
+    }
+};
+
+}  // namespace
+
+// A red particle left of the view axis and a green billboard right of it, five units ahead: each
+// colour appears only on its own side, the middle column between them stays background.
+TEST_F(ParticleRenderTest, EmitterAndBillboardDrawTexturedQuads) {
+    if (HasFatalFailure()) return;
+    MVE_SetGlow(0);
+    const int red = MVE_CreateMaterial(-1, Texture("red.png", 255, 0, 0), 19, "");
+    const int green = MVE_CreateMaterial(-1, Texture("green.png", 0, 255, 0), 21, "");
+    ASSERT_NE(red, 0);
+    ASSERT_NE(green, 0);
+    const int e = MVE_CreateParticleEmitter(-1, red, "spark");
+    ASSERT_NE(e, 0);
+    MVE_PARTICLE_EMITTER *rec = MVE_GetParticleEmitter(e);
+    rec->fVelocity[0] = rec->fVelocity[1] = 0.0f;
+    rec->fLifeTime[0] = rec->fLifeTime[1] = 1e6f;
+    rec->v4fColor = {1, 1, 1, 1};
+    MVE_ParticleEmitterPosition(e, -1.2f, 0, -5);
+    MVE_AdvanceParticles(1000, 0.0f);
+    MVE_AdvanceParticles(2000, 0.0f);
+    MVE_UploadParticles();
+    ASSERT_EQ(rec->iParticles, 1);
+    const int b = MVE_CreateBillboard(-1, green, 0, 4, "board");
+    ASSERT_NE(MVE_AddBillboard(b, 1.2f, 0, -5, 0, 0, 0, 1, 1, 1), nullptr);
+
+    MVE_RenderWorld(-1);
+    const std::vector<uint8_t> px = Pixels();
+    int redLeft = 0, greenRight = 0, wrong = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            const uint8_t *p = &px[(static_cast<size_t>(y) * width_ + x) * 4];
+            const bool isRed = p[0] > 200 && p[1] < 60, isGreen = p[1] > 200 && p[0] < 60;
+            if (isRed && x < width_ / 2) ++redLeft;
+            if (isGreen && x >= width_ / 2) ++greenRight;
+            if ((isRed && x >= width_ / 2) || (isGreen && x < width_ / 2)) ++wrong;
+            if (x == width_ / 2 && (isRed || isGreen)) ++wrong;
+        }
+    EXPECT_GT(redLeft, 20);
+    EXPECT_GT(greenRight, 20);
+    EXPECT_EQ(wrong, 0);
+}

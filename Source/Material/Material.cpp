@@ -103,3 +103,12 @@ extern "C" int MVE_CopyMaterial(int id, int source, const char *name) {
     MVE_EnterMaterialForDrawing(material);
     return handle;
 }
+
+extern "C" int MVE_GetMaterialID(const char *name) {
+    const MVE_MATERIAL *material = name ? MVE_Engine().Registries.Materials.GetByName(name) : nullptr;
+    if (!material) {
+        MVE_LogFail("Fail: No material is named \"" + std::string(name ? name : "") + "\"!", "MVE_GetMaterialID");
+        return 0;
+    }
+    return MVE_HandleOf(material);
+}

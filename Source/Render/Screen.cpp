@@ -276,7 +276,10 @@ extern "C" int MVE_SetVSync(int interval) {
         return 0;
     }
     if (!MVE_PlatformSetSwapInterval(interval)) {
-        MVE_LogFail("Fail: The driver refuses swap interval " + std::to_string(interval) + "!", "MVE_SetVSync");
+        // Many desktops and virtual displays offer no swap control: the program runs on, unsynchronised.
+        MVE_LogNotice("Info: The driver refuses swap interval " + std::to_string(interval) +
+                          "; frames are not synchronised with the display.",
+                      "MVE_SetVSync");
         return 0;
     }
     s.iVSync = interval;

@@ -55,6 +55,7 @@ extern "C" void MVE_Quit(void) {
     r.Fonts.FreeAll();
     r.Sprites.FreeAll();
     r.ParticleEmitters.FreeAll();
+    r.Billboards.FreeAll();                                       // their GL names belong to this context
     r.Meshes.FreeAll();
     r.Objects.FreeAll();
     r.Materials.FreeAll();

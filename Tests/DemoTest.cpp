@@ -149,14 +149,19 @@ TEST_F(DemoTest, ScriptedSessionFiresThrowsFliesAndQuitsOnEscape) {
     v4f velocity{};
     ASSERT_NE(MVE_GetObjectVelocity(lastBall, &velocity), nullptr);
     EXPECT_GT(velocity.x, 2.0f) << "fired to the right, where the camera looks";
+    // A click that is over before the frame looks still fires one ball.
+    Button(SDL_BUTTON_LEFT, true);
+    Button(SDL_BUTTON_LEFT, false);
+    Frames(2);
+    EXPECT_EQ(Line(7), "Objects: 95 (dyn) + 1 (stc)");
 
     // Pressing the right button throws nothing; releasing it throws one bar.
     Button(SDL_BUTTON_RIGHT, true);
     Frames(1);
-    EXPECT_EQ(Line(7), "Objects: 94 (dyn) + 1 (stc)");
+    EXPECT_EQ(Line(7), "Objects: 95 (dyn) + 1 (stc)");
     Button(SDL_BUTTON_RIGHT, false);
     Frames(1);
-    EXPECT_EQ(Line(7), "Objects: 95 (dyn) + 1 (stc)");
+    EXPECT_EQ(Line(7), "Objects: 96 (dyn) + 1 (stc)");
     EXPECT_NE(state.iLastObject, lastBall);
     EXPECT_EQ(Line(8), "Joints: 33");
 
@@ -166,9 +171,11 @@ TEST_F(DemoTest, ScriptedSessionFiresThrowsFliesAndQuitsOnEscape) {
     EXPECT_NEAR(Ray().x, 0.0f, 1e-3f);
     EXPECT_NEAR(Ray().z, -1.0f, 1e-3f);
 
-    // Escape ends the loop before anything more is drawn; the engine then quits cleanly.
+    // Escape ends the loop before anything more is drawn, even as a tap that is over before the
+    // frame looks; the engine then quits cleanly.
     const int drawn = state.iFrames;
     Key(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, true);
+    Key(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, false);
     EXPECT_EQ(mvedemo::DemoFrame(), 0);
     EXPECT_EQ(state.iFrames, drawn);
     Stop();

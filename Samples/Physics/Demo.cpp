@@ -184,7 +184,9 @@ int DemoFrame(const char *screenshot) {
     MVE_RotateObject(16, MVE_GetJoystickAxis(0, 3, 0.0f) * 90.0f * dt, -MVE_GetJoystickAxis(0, 4, 0.0f) * 90.0f * dt,
                      MVE_GetJoystickAxis(0, 5, 0.0f) * 90.0f * dt, 5);
 
-    if (MVE_MouseButtonDown(kMouseLeft)) FireBall();
+    // A press shorter than a frame (a slow machine, a quick click or tap) still counts: its push was
+    // seen even though the button or key is already up again when the frame looks.
+    if (MVE_MouseButtonDown(kMouseLeft) || MVE_MouseButtonPushed(kMouseLeft)) FireBall();
     if (MVE_MouseButtonReleased(kMouseRight)) ThrowBar();
 
     // Heading about the world's vertical, then tilt about the camera's own horizontal axis.
@@ -199,7 +201,7 @@ int DemoFrame(const char *screenshot) {
         MVE_MoveCamera(-step, 0.0f, 0.0f, 3);
     else if (MVE_KeyDown(kKeyD))
         MVE_MoveCamera(step, 0.0f, 0.0f, 3);
-    if (MVE_KeyDown(kKeyEscape)) return 0;
+    if (MVE_KeyDown(kKeyEscape) || MVE_KeyPushed(kKeyEscape)) return 0;
 
     MVE_RenderWorld(-1);
     MVE_DrawSprite(s.iCrosshair, static_cast<float>(MVE_GetScreenWidth()) / 2.0f,

@@ -6,7 +6,7 @@ set -u
 mode="$1"; state="$2"
 snapshot() {
   { ls /dev/shm 2>/dev/null | grep -i -E '^(mve|MVE)' | sed 's/^/shm /'
-    pgrep -f 'mve-debugger' 2>/dev/null | sed 's/^/process /'
+    pgrep -x 'mve-debugger' 2>/dev/null | sed 's/^/process /'
     ls -d /tmp/mve-test-* 2>/dev/null | sed 's/^/folder /'; } | sort
 }
 case "$mode" in

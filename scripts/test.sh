@@ -11,6 +11,8 @@ if ! command -v chromium >/dev/null 2>&1; then
     { $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq chromium >/dev/null 2>&1; }; } ||
     echo "Chromium could not be installed: the browser test of the log is skipped."
 fi
+# Headless: SDL renders offscreen through Mesa, OpenAL writes to a null device.
+export SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null LIBGL_ALWAYS_SOFTWARE=1
 ctest --test-dir build --output-on-failure -j2
 scripts/setup.sh build-tsan -DMVE_TSAN=ON -DMVE_BUILD_BENCH=OFF
 TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --output-on-failure -j2 -R "Thread|Debugger|Object|Physics|Collision"

@@ -46,9 +46,25 @@ struct TestBlock {
 
 class DebuggerTest : public mvetest::EngineTest {
   protected:
+    // A private block name and program; started programs run directly, as on a desktop.
     void Use(const std::string &name, const std::string &program = "/nonexistent/mve-debugger") {
         MVE_Engine().Debugger.sBlockName = name;
         MVE_Engine().Debugger.sProgramPath = program;
+        MVE_Engine().Debugger.sTerminal = "";
+        MVE_Engine().Debugger.iDesktop = 1;
+    }
+    static bool BlockExists(const std::string &name) {
+        int fd = shm_open(name.c_str(), O_RDONLY, 0);
+        if (fd >= 0) close(fd);
+        return fd >= 0;
+    }
+    // Waits up to `seconds` for the block to be gone.
+    static bool BlockRemoved(const std::string &name, double seconds) {
+        for (int i = 0; i < seconds * 100; ++i) {
+            if (!BlockExists(name)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return !BlockExists(name);
     }
     static double Seconds(std::chrono::steady_clock::time_point since) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -286,6 +302,71 @@ TEST_F(DebuggerTest, DebuggerApplicationPrintsEveryRecordAcrossTheWrap) {
     EXPECT_EQ(text.substr(0, expectedHead.size()), expectedHead);
     EXPECT_TRUE(text == expectedHead + big[0] + "\n" + big[1] + "\n" + big[2] + "\n" + "after the wrap\n")
         << "printed " << text.size() << " bytes";
+}
+
+TEST_F(DebuggerTest, WithoutADesktopNoDebuggerIsStarted) {
+    // Nobody could read it: nothing is started, and nothing is waited for.
+    const std::string name = UniqueName("headless");
+    Use(name, MVE_TEST_DEBUGGER);
+    MVE_Engine().Debugger.iDesktop = 0;
+    const auto start = std::chrono::steady_clock::now();
+    MVE_DebugText(1, "nobody reads this");
+    EXPECT_LT(Seconds(start), 0.5);
+    EXPECT_EQ(MVE_Engine().Debugger.iStatus.load(), -1);
+    EXPECT_EQ(MVE_Engine().Debugger.iProcess, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(BlockExists(name));
+}
+
+TEST_F(DebuggerTest, OnADesktopTheDebuggerOpensInATerminalThatWatchesTheProgram) {
+    // A stand-in terminal emulator notes how it was asked to run the debugger, then runs it.
+    const std::string name = UniqueName("terminal");
+    const std::filesystem::path terminal = dir_ / "terminal", args = dir_ / "args.txt", shown = dir_ / "shown.txt";
+    mvetest::WriteFile(terminal, "#!/bin/sh\necho \"$@\" > '" + args.string() + "'\n[ \"$1\" = -e ] || exit 3\nshift\n"
+                                 "exec \"$@\" > '" + shown.string() + "'\n");
+    std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
+    Use(name, MVE_TEST_DEBUGGER);
+    MVE_Engine().Debugger.sTerminal = terminal.string();
+    MVE_DebugText(1, "seen in the terminal");
+    const int pid = MVE_Engine().Debugger.iProcess;
+    ASSERT_NE(pid, 0);
+    ASSERT_EQ(MVE_Engine().Debugger.iStatus.load(), 1);
+    EXPECT_EQ(mvetest::ReadFile(args), "-e " + std::string(MVE_TEST_DEBUGGER) + " -p " + std::to_string(getpid()) +
+                                           " -n " + name + "\n");
+    for (int i = 0; i < 300 && mvetest::ReadFile(shown).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(mvetest::ReadFile(shown), "seen in the terminal\n");
+    EXPECT_TRUE(StopDebugger(pid, name));
+}
+
+TEST_F(DebuggerTest, DebuggerStartedForAProgramEndsAfterItAndShowsEverything) {
+    // The watched program is a process that ends by itself; its messages come from this one.
+    const char *sleeper[] = {"/bin/sleep", "1.5", nullptr};
+    const int program = MVE_PlatformStartProgram(sleeper);
+    ASSERT_NE(program, 0);
+    const std::string name = UniqueName("watch"), out = (dir_ / "shown.txt").string();
+    const std::string watched = std::to_string(program);
+    const char *argv[] = {MVE_TEST_DEBUGGER, "-o", out.c_str(), "-n", name.c_str(), "-p", watched.c_str(), nullptr};
+    const int pid = MVE_PlatformStartProgram(argv);
+    ASSERT_NE(pid, 0);
+    for (int i = 0; i < 300 && !BlockExists(name); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Use(name);
+    MVE_DebugText(1, "sent before the end");
+    MVE_DebugText(2, "and the last one");
+    // It ends by itself (removing its block) soon after the program did, with everything shown.
+    EXPECT_TRUE(BlockRemoved(name, 5.0)) << "the debugger outlived the program it watched";
+    if (BlockExists(name)) StopDebugger(pid, name);
+    EXPECT_EQ(mvetest::ReadFile(out), "sent before the end\nand the last one\n");
+
+    // One started without a program to watch stays until it is closed.
+    const std::string other = UniqueName("stays");
+    const char *plain[] = {MVE_TEST_DEBUGGER, "-o", "/dev/null", "-n", other.c_str(), nullptr};
+    const int stays = MVE_PlatformStartProgram(plain);
+    ASSERT_NE(stays, 0);
+    for (int i = 0; i < 300 && !BlockExists(other); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_TRUE(BlockExists(other));
+    EXPECT_TRUE(StopDebugger(stays, other));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 #ifndef MVE_DEBUGGER_PATH
 #define MVE_DEBUGGER_PATH ""
@@ -29,6 +31,23 @@ static int OpenBlock(MVE_DEBUGGER_STATE &d, void **base) {
     return MVE_PlatformOpenSharedMemory(d.sBlockName.c_str(), MVE_DEBUGGER_BLOCK_SIZE, base);
 }
 
+// No block at all: start the debugger application where a person can read it, in the desktop's
+// terminal emulator. It is told this process's id so that it ends after the engine (once it has
+// shown everything); a private block name must be handed over or it would never meet us. Without
+// a desktop nobody would see it: nothing is started. Returns the started process or 0.
+static int StartDebugger(MVE_DEBUGGER_STATE &d) {
+    if (d.sProgramPath.empty()) return 0;
+    const int desktop = d.iDesktop >= 0 ? d.iDesktop : MVE_PlatformHasDesktop();
+    if (!desktop) return 0;
+    const std::string pid = std::to_string(getpid());
+    std::vector<const char *> argv;
+    if (!d.sTerminal.empty()) argv.insert(argv.end(), {d.sTerminal.c_str(), "-e"});
+    argv.insert(argv.end(), {d.sProgramPath.c_str(), "-p", pid.c_str()});
+    if (d.sBlockName != MVE_DEBUGGER_BLOCK_NAME) argv.insert(argv.end(), {"-n", d.sBlockName.c_str()});
+    argv.push_back(nullptr);
+    return MVE_PlatformStartProgram(argv.data());
+}
+
 // Caller holds d.Lock. Returns 1 when the block is mapped.
 static int ConnectLocked(MVE_DEBUGGER_STATE &d) {
     int status = d.iStatus.load(std::memory_order_relaxed);
@@ -39,13 +58,7 @@ static int ConnectLocked(MVE_DEBUGGER_STATE &d) {
     if (found == 1) {
         Counter(static_cast<uint8_t *>(base)).store(0, std::memory_order_release);
     } else {
-        if (found == 0) {
-            // No block at all: start the debugger application. Under the default name it gets
-            // no arguments; a private name must be handed over or it would never meet us.
-            const char *argv[] = {d.sProgramPath.c_str(), "-n", d.sBlockName.c_str(), nullptr};
-            if (d.sBlockName == MVE_DEBUGGER_BLOCK_NAME) argv[1] = nullptr;
-            d.iProcess = MVE_PlatformStartProgram(argv);
-        }
+        if (found == 0) d.iProcess = StartDebugger(d);
         // A block that exists but is still too small may be one whose owner is just sizing it,
         // so it gets the same grace as a freshly started debugger. A program that could not be
         // started will not show up: no point in waiting for it.

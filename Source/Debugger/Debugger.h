@@ -23,6 +23,10 @@ struct MVE_DEBUGGER_STATE {
     int iProcess = 0;                           // process id of a debugger the engine started, else 0
     std::string sBlockName = MVE_DEBUGGER_BLOCK_NAME;   // change before the first send
     std::string sProgramPath = MVE_DebuggerBuildPath(); // change before the first send
+    // A started debugger is shown in the desktop's terminal emulator, so a person can read it; it
+    // watches the engine's process and ends after it. Empty: started directly, without a window.
+    std::string sTerminal = "x-terminal-emulator";
+    int iDesktop = -1;                          // -1 ask the platform; 0 or 1 decided (tests)
     std::mutex Lock;                            // one record at a time: reserve, write, count
 
     MVE_DEBUGGER_STATE() = default;

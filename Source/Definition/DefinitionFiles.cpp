@@ -220,9 +220,12 @@ void ParsePath(const std::string &path, int mask, bool allowPattern, std::set<Fo
         for (const std::string &name : names) ParsePath(prefix + name, mask, false, visited);
     } else {
         MVE_LogHeading("Parse DefinitionFile: " + path, __LINE__, __FILE__, "MVE_ParseDefinitionFiles");
-        if (MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str(), nullptr))
+        if (MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str(), nullptr)) {
             MVE_LoadDefinitions(root, mask);
-        else
+            // The loaders copied what they need: a tree kept for the life of the engine would make
+            // every parse of a folder cost its whole text again, for nothing anyone can reach.
+            MVE_FreeDefinitionNode(root, 1);
+        } else
             MVE_LogFail(MVE_Engine().Definition.sLastFailure, "MVE_ParseDefinitionFiles");
     }
     MVE_LogBreak();

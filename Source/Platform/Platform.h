@@ -38,7 +38,7 @@ struct MVE_SCREEN_STATE {
     int iParent = -1;               // application window holding the render area
     int iCoreProfile = 0;           // 1 when only a core context could be had (no legacy state)
     int iSkipCompatibility = 0;     // tests: ask for a core context at once, as on a core-only driver
-    int iShowLogo = 0;              // corner logo drawn by MVE_FlipBuffers once sprites exist
+    int iShowLogo = 0;              // corner logo drawn by MVE_FlipBuffers (MVE_ShowLogo)
     uint32_t uReported = 0;         // misuse already logged (one bit per procedure)
     MVE_WINDOW_SLOT Windows[MVE_MAX_WINDOWS];
     std::string sWindowError;       // why the last window could not be opened
@@ -105,9 +105,12 @@ void MVE_PlatformHandleInputEvent(const void *event);
 int MVE_PlatformOpenSharedMemory(const char *name, uint64_t size, void **base);
 void MVE_PlatformCloseSharedMemory(void *base, uint64_t size);
 // Starts a program in a session of its own, without a terminal, its output going nowhere.
-// argv ends with null; argv[0] is the path. Returns the process id, or 0 when it could not be started.
-// The process is reaped in the background when it ends.
+// argv ends with null; argv[0] is the path (a bare name is looked up in the program search path).
+// Returns the process id, or 0 when it could not be started. It is reaped in the background.
 int MVE_PlatformStartProgram(const char *const *argv);
+// 1 when windows of other programs can be shown to a person (an X11 or Wayland desktop), 0 when
+// the process runs headless (offscreen video driver, no display server).
+int MVE_PlatformHasDesktop(void);
 
 // Input devices (Platform/Input.cpp, Platform/Joystick.cpp). Mouse positions are render-area pixels.
 struct MVE_JOYSTICK_SAMPLE;

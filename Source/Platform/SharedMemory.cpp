@@ -1,8 +1,12 @@
-// Named shared memory (POSIX shm_open/mmap) and starting helper programs (posix_spawn).
-// Any thread may call these. They never create a block (its owner, the reader, does) and never
-// leave a started program as a zombie or attached to the engine's terminal.
+// Named shared memory (POSIX shm_open/mmap), starting helper programs (posix_spawn) and whether a
+// desktop is there to show them on. Any thread may call these. They never create a block (its
+// owner, the reader, does) and never leave a started program as a zombie or attached to the
+// engine's terminal.
 #include "Platform/Platform.h"
+#include <SDL.h>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
@@ -57,7 +61,9 @@ int MVE_PlatformStartProgram(const char *const *argv) {
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0], &actions, &attr, const_cast<char *const *>(argv), environ);
+    // A bare name (a terminal emulator) is found the way a shell would find it.
+    const bool search = std::strchr(argv[0], '/') == nullptr;
+    int rc = (search ? posix_spawnp : posix_spawn)(&pid, argv[0], &actions, &attr, const_cast<char *const *>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (rc != 0 || pid <= 0) return 0;
@@ -68,4 +74,15 @@ int MVE_PlatformStartProgram(const char *const *argv) {
         }
     }).detach();
     return static_cast<int>(pid);
+}
+
+int MVE_PlatformHasDesktop(void) {
+    // Once the engine's video is up, its driver says it: offscreen or a framebuffer means no one
+    // would see another window. Before that, the display server SDL would connect to decides.
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        const char *driver = SDL_GetCurrentVideoDriver();
+        return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+    }
+    const char *x11 = std::getenv("DISPLAY"), *wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
 }

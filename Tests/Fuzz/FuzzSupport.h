@@ -2,6 +2,8 @@
 // the log lands in the current folder), writing an input there, and a stop that libFuzzer reports
 // as a crash when a loader accepts something inconsistent.
 #pragma once
+#include "Core/Engine.h"
+#include "Definition/Definition.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -43,5 +45,9 @@ inline void WriteInput(const char *file, const uint8_t *data, size_t size) {
             std::abort();                                                                     \
         }                                                                                     \
     } while (0)
+
+// A loader frees every tree it parsed, on every path: one kept reachable is a leak that leak
+// checking cannot see, growing with each file read.
+inline void NoTreeLeft() { MVE_FUZZ_REQUIRE(MVE_Engine().Definition.Roots.empty()); }
 
 }  // namespace mvefuzz

@@ -2,6 +2,7 @@
 // bounding box holds every vertex (the collision code indexes and prunes without checks).
 #include "Body/Body.h"
 #include "Core/Engine.h"
+#include "Definition/Definition.h"
 #include "FuzzSupport.h"
 #include "MVE.h"
 
@@ -12,7 +13,10 @@ void Init() {}
 int Run(const uint8_t *data, size_t size) {
     mvefuzz::WriteInput("b.mvb", data, size);
     const int handle = MVE_LoadBody(1, "b.mvb", "");
-    if (!handle) return 0;
+    if (!handle) {
+        mvefuzz::NoTreeLeft();
+        return 0;
+    }
     const MVE_BODY *body = MVE_GetBody(handle);
     MVE_FUZZ_REQUIRE(body && body->Node && body->Node->Mesh);
     const MVE_BODY_MESH *m = body->Node->Mesh;
@@ -24,6 +28,7 @@ int Run(const uint8_t *data, size_t size) {
     for (const MVE_BODY_FACE &f : m->Face)
         MVE_FUZZ_REQUIRE(f.a >= 0 && f.a < vertices && f.b >= 0 && f.b < vertices && f.c >= 0 && f.c < vertices);
     MVE_FreeBody(1);
+    mvefuzz::NoTreeLeft();
     return 0;
 }
 

@@ -74,6 +74,7 @@ int Run(const uint8_t *data, size_t size) {
         if (MVE_DEFINITION_NODE *first = MVE_GetDefinitionNode(root, 0)) MVE_FreeDefinitionNode(first, 0);
         MVE_FreeDefinitionNode(root, 1);
     }
+    mvefuzz::NoTreeLeft();
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // Material sections of definition files (and the texture sections they name or hold, refused here
 // without a screen): colours, program words, blend modes, numbers of every shape.
 #include "Core/Engine.h"
+#include "Definition/Definition.h"
 #include "FuzzSupport.h"
 #include "Material/Material.h"
 #include "MVE.h"
@@ -28,6 +29,7 @@ int Run(const uint8_t *data, size_t size) {
     });
     mvefuzz::FreeAllBut(r.Materials, g_materials);
     mvefuzz::FreeAllBut(r.Textures, g_textures);
+    mvefuzz::NoTreeLeft();
     return 0;
 }
 

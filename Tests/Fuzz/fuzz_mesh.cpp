@@ -1,6 +1,7 @@
 // ".mvm" mesh files: what loads is consistent, and what loads is written back out and reads in
 // again with the same counts (the writer and the reader agree on every file the reader accepts).
 #include "Core/Engine.h"
+#include "Definition/Definition.h"
 #include "MeshCheck.h"
 #include "MVE.h"
 
@@ -11,7 +12,10 @@ void Init() {}
 int Run(const uint8_t *data, size_t size) {
     mvefuzz::WriteInput("m.mvm", data, size);
     const int handle = MVE_LoadMesh(1, "m.mvm", "", 0);
-    if (!handle) return 0;
+    if (!handle) {
+        mvefuzz::NoTreeLeft();
+        return 0;
+    }
     const MVE_MESH *mesh = MVE_GetMesh(handle);
     mvefuzz::CheckMesh(mesh);
     const int vertices = mesh->iVertices, indices = mesh->iIndices;
@@ -23,6 +27,7 @@ int Run(const uint8_t *data, size_t size) {
     MVE_FUZZ_REQUIRE(copy->iVertices == vertices && copy->iIndices == indices);
     MVE_FreeMesh(2);
     MVE_FreeMesh(1);
+    mvefuzz::NoTreeLeft();
     return 0;
 }
 

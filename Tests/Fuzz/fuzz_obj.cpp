@@ -1,5 +1,6 @@
 // Wavefront OBJ import: whatever the file, an accepted mesh is consistent.
 #include "Core/Engine.h"
+#include "Definition/Definition.h"
 #include "MeshCheck.h"
 #include "MVE.h"
 
@@ -13,6 +14,7 @@ int Run(const uint8_t *data, size_t size) {
         mvefuzz::CheckMesh(MVE_GetMesh(handle));
         MVE_FreeMesh(1);
     }
+    mvefuzz::NoTreeLeft();
     return 0;
 }
 

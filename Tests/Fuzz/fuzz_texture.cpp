@@ -3,6 +3,7 @@
 // byte, then the image file's bytes, written as t.mvt, t.png and t.jpg so the definition may name
 // any of them. Needs SDL_VIDEODRIVER=offscreen (Tools/fuzz.sh sets it).
 #include "Core/Engine.h"
+#include "Definition/Definition.h"
 #include "FuzzSupport.h"
 #include "MVE.h"
 #include "ResourceCheck.h"
@@ -38,6 +39,7 @@ int Run(const uint8_t *data, size_t size) {
     r.Textures.ForEach([](const MVE_TEXTURE *t) { MVE_FUZZ_REQUIRE(t->iWidth >= 0 && t->iHeight >= 0); });
     mvefuzz::FreeAllBut(r.Materials, g_materials);
     mvefuzz::FreeAllBut(r.Textures, g_textures);
+    mvefuzz::NoTreeLeft();
     return 0;
 }
 

@@ -1,5 +1,8 @@
 // mve-debugger: the debugger application. Creates the shared block the engine writes its messages
 // into and prints every message as it arrives, until SIGINT or SIGTERM; then removes the block.
+// Started by the engine (-p with the engine's process id, usually inside a terminal emulator) it
+// also ends after that process has: it shows what was still sent, gives the block's name free for
+// the next run, and leaves the window up until Enter or a minute has passed so it can be read.
 // One thread. It writes the block only to size it and zero its counter; the engine owns the records.
 #include <atomic>
 #include <cerrno>
@@ -7,8 +10,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,17 +71,55 @@ static void PrintRecord(FILE *out, const uint8_t *record) {
 }
 
 static void Usage(const char *self) {
-    fprintf(stderr, "usage: %s [-o FILE] [-n NAME]\n"
+    fprintf(stderr, "usage: %s [-o FILE] [-n NAME] [-p PID]\n"
                     "  -o FILE  write the messages to FILE instead of standard output\n"
-                    "  -n NAME  name of the shared block (default /MVE_DebuggerApplication)\n", self);
+                    "  -n NAME  name of the shared block (default /MVE_DebuggerApplication)\n"
+                    "  -p PID   end after process PID (the program being debugged) has ended\n", self);
+}
+
+// Watches the program being debugged. A process descriptor cannot be fooled by a recycled
+// process id; kernels without one fall back to probing the id.
+struct Watch {
+    long pid = 0;
+    int fd = -1;
+    bool gone = false;
+    void Start(long id) {
+        pid = id;
+#ifdef SYS_pidfd_open
+        fd = static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+        if (fd < 0 && errno == ESRCH) gone = true;  // ended before we got here
+#endif
+    }
+    bool Ended() {
+        if (!pid || gone) return gone;
+        if (fd >= 0) {
+            pollfd p = {fd, POLLIN, 0};
+            gone = poll(&p, 1, 0) > 0;
+        } else {
+            gone = kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+        }
+        return gone;
+    }
+};
+
+// After the program has ended: keep a terminal window readable until Enter or a minute.
+static void Linger(bool shownAnything) {
+    if (!shownAnything || !isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
+    printf("-- The program has ended. Press Enter to close (closes by itself in a minute).\n");
+    fflush(stdout);
+    pollfd p = {STDIN_FILENO, POLLIN, 0};
+    for (int waited = 0; waited < 60000 && !g_stop; waited += 200)
+        if (poll(&p, 1, 200) != 0) break;
 }
 
 int main(int argc, char **argv) {
     const char *name = "/MVE_DebuggerApplication";
     const char *outPath = nullptr;
-    for (int opt; (opt = getopt(argc, argv, "o:n:h")) != -1;) {
+    long watched = 0;
+    for (int opt; (opt = getopt(argc, argv, "o:n:p:h")) != -1;) {
         if (opt == 'o') outPath = optarg;
         else if (opt == 'n') name = optarg;
+        else if (opt == 'p' && (watched = strtol(optarg, nullptr, 10)) > 0) continue;
         else { Usage(argv[0]); return opt == 'h' ? 0 : 2; }
     }
     FILE *out = stdout;
@@ -108,14 +152,21 @@ int main(int argc, char **argv) {
     counter.store(0, std::memory_order_release);
     fprintf(stderr, "mve-debugger: listening on %s\n", name);
 
+    Watch watch;
+    if (watched) watch.Start(watched);
     uint64_t seen = 0, pos = 8;
+    bool shown = false;
     while (!g_stop && !ferror(out)) {
+        // Checked before the counter: whatever the program sent before it ended is printed below.
+        const bool ended = watch.Ended();
         const uint64_t count = counter.load(std::memory_order_acquire);
         if (count < seen) seen = 0, pos = 8;  // an engine connected afresh and reset the count
         if (count == seen) {
+            if (ended) break;
             usleep(1000);
             continue;
         }
+        shown = true;
         for (; seen < count && !g_stop; ++seen) {
             int64_t size = RecordSize(base, pos);
             if (size < 0) size = RecordSize(base, pos = 8);
@@ -131,7 +182,9 @@ int main(int argc, char **argv) {
         fflush(out);
     }
 
+    // Removed before lingering: the next run of the program starts a debugger of its own.
     shm_unlink(name);
+    if (watch.gone) Linger(shown && out == stdout);
     munmap(mapped, kBlockSize);
     if (out != stdout) fclose(out);
     return 0;

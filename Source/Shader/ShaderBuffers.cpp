@@ -121,22 +121,22 @@ extern "C" int MVE_InitShaderBuffers(void) {
 
     const float misc[4] = {static_cast<float>(MVE_Engine().Screen.iWidth), static_cast<float>(MVE_Engine().Screen.iHeight),
                            0.1f, 128.0f};
-    struct Spec { int block; const char *name; int size; const char *row; };
-    static const Spec kBuffers[] = {{MVE_BUFFER_MODEL, "Model", 112, "[Buffer] Model:"},
+    struct BufferLayout { int block; const char *name; int size; const char *row; };
+    static const BufferLayout kBuffers[] = {{MVE_BUFFER_MODEL, "Model", 112, "[Buffer] Model:"},
                                     {MVE_BUFFER_MATERIAL, "Material", 48, "[Buffer] Material:"},
                                     {MVE_BUFFER_LIGHT, "Light", 52, "[Buffer] Light:"},
                                     {MVE_BUFFER_MISC, "Misc", 16, "[Buffer] Misc:"}};
-    for (const Spec &spec : kBuffers) {
-        MVE_SHADER_BUFFER &b = s.Buffers[spec.block];
+    for (const BufferLayout &layout : kBuffers) {
+        MVE_SHADER_BUFFER &b = s.Buffers[layout.block];
         if (b.uBuffer) gl.glDeleteBuffers(1, &b.uBuffer);
-        SetBuffer(b, spec.block, spec.name, spec.size);
-        const bool isMisc = spec.block == MVE_BUFFER_MISC;
+        SetBuffer(b, layout.block, layout.name, layout.size);
+        const bool isMisc = layout.block == MVE_BUFFER_MISC;
         if (isMisc) std::memcpy(b.Data.data(), misc, sizeof misc);
         gl.glGenBuffers(1, &b.uBuffer);
         gl.glBindBuffer(GL_UNIFORM_BUFFER, b.uBuffer);
-        gl.glBufferData(GL_UNIFORM_BUFFER, spec.size, isMisc ? b.Data.data() : nullptr, isMisc ? GL_STATIC_DRAW : GL_DYNAMIC_DRAW);
-        gl.glBindBufferBase(GL_UNIFORM_BUFFER, static_cast<GLuint>(spec.block), b.uBuffer);
-        MVE_Log(spec.row, MVE_LOG_HEADING, 0, 0, "", "MVE_InitShaderBuffers");
+        gl.glBufferData(GL_UNIFORM_BUFFER, layout.size, isMisc ? b.Data.data() : nullptr, isMisc ? GL_STATIC_DRAW : GL_DYNAMIC_DRAW);
+        gl.glBindBufferBase(GL_UNIFORM_BUFFER, static_cast<GLuint>(layout.block), b.uBuffer);
+        MVE_Log(layout.row, MVE_LOG_HEADING, 0, 0, "", "MVE_InitShaderBuffers");
         MVE_LogOK("MVE_InitShaderBuffers");
     }
     gl.glBindBuffer(GL_UNIFORM_BUFFER, 0);

@@ -343,14 +343,19 @@ void Lights(PassClock &clock) {
     gl.glEnable(GL_DEPTH_TEST);
 }
 
+// The state every pass after the forward group starts from.
+void PostForwardState() {
+    const MVE_GL_TABLE &gl = MVE_gl();
+    gl.glDisable(GL_BLEND);
+    gl.glDepthMask(GL_FALSE);
+    gl.glDisable(GL_DEPTH_TEST);
+}
+
 void DepthPass() {
     MVE_ENGINE &e = MVE_Engine();
     const MVE_GBUFFER_STATE &g = e.GBuffer;
     const MVE_GL_PROGRAM &p = g.Programs[MVE_EP_DEPTH];
     const MVE_GL_TABLE &gl = MVE_gl();
-    gl.glDisable(GL_BLEND);
-    gl.glDepthMask(GL_FALSE);
-    gl.glDisable(GL_DEPTH_TEST);
     if (!p.uProgram) return;
     // Output 4 must reach the misc target: the depth framebuffer's draw-buffer list maps output 4 to
     // its only attachment (a single glDrawBuffer would take output 0).
@@ -517,11 +522,14 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     MVE_DrawParticleEmitters();   // nothing happens without emitters or billboards
     MVE_DrawBillboards();
     clock.End(MVE_PASS_FORWARD);
-    // 7.
-    DepthPass();
+    // 7. and 8. With nothing emitting, the glow would add black: both passes are left out, and the
+    // linear depth with them unless the last group reads it. The picture stays the same.
+    const bool glow = e.Defaults.iGlow && r.Frame.iMayGlow && g.Programs[MVE_EP_GLOW].uProgram &&
+                      g.Programs[MVE_EP_BLUR].uProgram;
+    PostForwardState();
+    if (glow || r.Frame.iLastGroupReadsDepth) DepthPass();
     clock.End(MVE_PASS_DEPTH);
-    // 8.
-    if (e.Defaults.iGlow) GlowPass();
+    if (glow) GlowPass();
     clock.End(MVE_PASS_GLOW);
     // 9.
     ClearOutput(framebuffer);
@@ -531,7 +539,7 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     clock.End(MVE_PASS_COPY);
     // 10.
     MVE_DrawRenderGroup(2);
-    if (e.Defaults.iGlow && g.Programs[MVE_EP_GLOW].uProgram && g.Programs[MVE_EP_BLUR].uProgram) {
+    if (glow) {
         gl.glBlendFunc(GL_ONE, GL_ONE);
         Copy(g.uGlowTexture[0]);
     }

@@ -65,6 +65,23 @@ void DrawItems(const MVE_DRAW_MATERIAL &m, const m4f &view, int bytes) {
     }
 }
 
+// Whether a material drawn into the G-Buffer can leave emission in the diffuse target's alpha,
+// which the glow passes read. Only the built-in programs are known; any other may.
+bool MayGlow(const MVE_MATERIAL *material, const MVE_SHADER *shader) {
+    if (shader != MVE_GetBuiltinShader(shader->iType)) return true;
+    switch (shader->iType) {
+        case MVE_PROGRAM_NORMAL_MAPPING: return MVE_MaterialEmission(material) != 0.0f;
+        case MVE_PROGRAM_PARALLAX_MAPPING:
+        case MVE_PROGRAM_REFLECTION_NORMAL_MAPPING: return false;  // they write no emission
+        default: return true;
+    }
+}
+
+// Whether a program of the last group reads the linear depth the depth pass writes.
+bool ReadsLinearDepth(const MVE_SHADER *shader) {
+    return shader != MVE_GetBuiltinShader(shader->iType) || shader->iType == MVE_PROGRAM_WATER;
+}
+
 }  // namespace
 
 double MVE_RenderClock() {
@@ -130,6 +147,7 @@ void MVE_CopyFrame() {
     f.Items.clear();
     f.Materials.clear();
     f.Programs.clear();
+    f.iMayGlow = f.iLastGroupReadsDepth = 0;
     // Materials and shaders change only on this thread, so which material belongs to which
     // program can be settled before the lock is taken.
     const double start = MVE_RenderClock();
@@ -148,7 +166,10 @@ void MVE_CopyFrame() {
                     f.Items.push_back({object->m4fModel, static_cast<unsigned int>(mesh->iVertexArray), mesh->iIndices});
                 }
                 material.uCount = static_cast<uint32_t>(f.Items.size()) - material.uFirst;
-                if (material.uCount) f.Materials.push_back(material);
+                if (!material.uCount) continue;
+                f.Materials.push_back(material);
+                if (g == 0 && MayGlow(filed.pMaterial, shader)) f.iMayGlow = 1;
+                if (g == 2 && ReadsLinearDepth(shader)) f.iLastGroupReadsDepth = 1;
             }
             program.uCount = static_cast<uint32_t>(f.Materials.size()) - program.uFirst;
             if (program.uCount) f.Programs.push_back(program);

@@ -40,6 +40,10 @@ struct MVE_FRAME_COPY {
     std::vector<MVE_DRAW_MATERIAL> Materials;
     std::vector<MVE_DRAW_PROGRAM> Programs;
     uint32_t uGroupFirst[3] = {0, 0, 0}, uGroupCount[3] = {0, 0, 0};  // programs of groups 0, 1, 2
+    // What later passes need of this frame: whether anything drawn into the G-Buffer can emit (the
+    // glow passes would otherwise blur a black picture) and whether the last group reads the
+    // linear depth (otherwise nothing reads it after the depth pass).
+    int iMayGlow = 1, iLastGroupReadsDepth = 1;
 };
 
 // The objects filed under one material, in filing order.
@@ -100,6 +104,7 @@ void MVE_DrawRenderGroup(int group);
 void MVE_DrawShadowCasters(const m4f &view, int mode);
 // What the draw code needs of a material (the material module owns the record).
 MVE_SHADER *MVE_MaterialShader(const MVE_MATERIAL *material);
+float MVE_MaterialEmission(const MVE_MATERIAL *material);
 int MVE_MaterialCullsBackFaces(const MVE_MATERIAL *material);
 int MVE_MaterialWireframe(const MVE_MATERIAL *material);
 // The material's first texture (GL name and target), 0 when it has none.

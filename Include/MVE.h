@@ -377,6 +377,15 @@ void  MVE_SetShadowCenter(float x, float y, float z);     /* the sun's 20 x 20 s
 void  MVE_EnableShadows(int enabled);                     /* sun shadows (default off); point lights cast by their own flag */
 void  MVE_SetBackgroundColor(uint32_t color);             /* shows where nothing was drawn (default opaque black) */
 int   MVE_SetSky(int texture, uint32_t color);            /* cube map drawn behind everything, tinted by color (white = as is); texture 0 = no sky (default) */
+/* Backdrops: meshes drawn behind the scene, by handle (a released mesh or material drops out). Sky
+   meshes are drawn over the sky cube while a sky is set, with the sky's program: each vertex shows the
+   cube map in its own direction, tinted by the mesh's color (clouds, a horizon band). Strip meshes are
+   drawn first of all in world coordinates with their material, as triangle strips, and write no depth,
+   so every object covers them (a far ground, a backdrop wall). Adding a mesh again replaces its color or
+   material. Both need a finished mesh; 0 with a red row otherwise. */
+int   MVE_AddSkyMesh(int mesh, uint32_t color);
+int   MVE_AddStripMesh(int mesh, int material);
+int   MVE_RemoveBackdropMesh(int mesh);                   /* from both lists; 1 when it was in one */
 void  MVE_SetGlow(int enabled);                           /* glow of emitting surfaces (default on) */
 int   MVE_GetGlow(void);
 void  MVE_SetGlowSpread(float spread);                    /* blur reach in pixels (default 2.5) */

@@ -527,9 +527,80 @@ TEST_F(RenderTest, SkyFillsOnlyEmptyPixels) {
     std::vector<uint8_t> rgba = Pixels();
     EXPECT_PIXEL(rgba, 2, 2, 40 / 255.0f, 120 / 255.0f * 128 / 255.0f, 200 / 255.0f * 128 / 255.0f, 2);
     EXPECT_PIXEL(rgba, 40, 30, 64 / 255.0f, 64 / 255.0f, 64 / 255.0f, 2);
+
+    // A sky mesh half a unit below the eye (0.4 across): over the sky, under the geometry, tinted by
+    // its own colour. It spans 0.72 of the half-width, the plane 0.45: column 63 shows the mesh.
+    const int cloud = MVE_CreateMesh(-1, "Cloud");
+    ASSERT_EQ(MVE_AddMeshToMesh(cloud, plane_, 0, -0.5f, 0, 0, 0, 0, 0.4f, 1, 0.4f, -1), 0);
+    EXPECT_EQ(MVE_AddSkyMesh(cloud, 0xFF20FF40), 0);  // not finished yet: refused
+    ASSERT_EQ(MVE_FinishMesh(cloud), 1);
+    ASSERT_EQ(MVE_AddSkyMesh(cloud, 0xFF20FF40), 1);
+    MVE_RenderWorld(-1);
+    rgba = Pixels();
+    EXPECT_PIXEL(rgba, 63, 30, 40 / 255.0f * 0x40 / 255.0f, 120 / 255.0f, 200 / 255.0f * 0x20 / 255.0f, 2);
+    EXPECT_PIXEL(rgba, 2, 2, 40 / 255.0f, 120 / 255.0f * 128 / 255.0f, 200 / 255.0f * 128 / 255.0f, 2);
+    EXPECT_PIXEL(rgba, 40, 30, 64 / 255.0f, 64 / 255.0f, 64 / 255.0f, 2);
+    MVE_FreeMesh(cloud);  // a released mesh drops out of the list
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 63, 30, 40 / 255.0f, 120 / 255.0f * 128 / 255.0f, 200 / 255.0f * 128 / 255.0f, 2);
+
     MVE_SetSky(0, 0);
     MVE_RenderWorld(-1);
     EXPECT_PIXEL(Pixels(), 2, 2, 1.0f, 0.0f, 0.0f, 0);
+}
+
+// A strip mesh (4 x 3, off centre) is drawn first and writes no depth: a box below it still covers
+// it, and both are lit by ambient light. The frame goes to a framebuffer of the caller's: the
+// picture lands there and the screen's back buffer keeps what it had.
+TEST_F(RenderTest, StripMeshUnderEveryObjectIntoCallersFramebuffer) {
+    LookDown(6.0f);
+    MVE_EnableSun(0);
+    MVE_SetAmbientColor(0xFF404040);
+    MVE_SetBackgroundColor(0xFFA06030);
+    const float a = 64 / 255.0f;
+    const int ground = MVE_CreateMesh(-1, "Ground");
+    ASSERT_EQ(MVE_AddMeshToMesh(ground, plane_, -0.5f, 0, 0.25f, 0, 0, 0, 4, 1, 3, -1), 0);
+    ASSERT_EQ(MVE_FinishMesh(ground), 1);
+    const int green = Surface(0.2f, 0.8f, 0.4f);
+    EXPECT_EQ(MVE_AddStripMesh(ground, 0x7FFF1234), 0);  // no such material
+    EXPECT_EQ(MVE_AddStripMesh(0x7FFF1234, green), 0);   // no such mesh
+    ASSERT_EQ(MVE_AddStripMesh(ground, green), 1);
+    Place(cube_, Surface(0.9f, 0.1f, 0.1f), {1.0f, -2.0f, 0.0f}, {1, 1, 1});  // top face 7.5 below the eye
+
+    const MVE_GL_TABLE &gl = MVE_gl();
+    GLuint target = 0, color = 0;
+    gl.glGenTextures(1, &color);
+    gl.glBindTexture(GL_TEXTURE_2D, color);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    gl.glGenFramebuffers(1, &target);
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, target);
+    gl.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, color, 0);
+    ASSERT_EQ(gl.glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    gl.glClearColor(1, 0, 1, 1);
+    gl.glClear(GL_COLOR_BUFFER_BIT);
+
+    MVE_RenderWorld(int(target));
+    std::vector<uint8_t> rows(size_t(width_) * size_t(height_) * 4), rgba(rows.size());
+    gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, target);
+    gl.glReadBuffer(GL_COLOR_ATTACHMENT0);
+    gl.glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    for (int y = 0; y < height_; ++y)
+        std::copy_n(rows.data() + size_t(height_ - 1 - y) * size_t(width_) * 4, size_t(width_) * 4,
+                    rgba.data() + size_t(y) * size_t(width_) * 4);
+    EXPECT_PIXEL(rgba, 49, 30, 0.9f * a, 0.1f * a, 0.1f * a, 2);  // the box, below the strip
+    EXPECT_PIXEL(rgba, 21, 35, 0.2f * a, 0.8f * a, 0.4f * a, 2);  // (-1.5, 0, 0.5): the strip
+    EXPECT_PIXEL(rgba, 1, 1, 0x30 / 255.0f, 0x60 / 255.0f, 0xA0 / 255.0f, 0);  // (-3.2, 0, -2.5): beside it
+    EXPECT_PIXEL(rgba, 78, 58, 0x30 / 255.0f, 0x60 / 255.0f, 0xA0 / 255.0f, 0);
+    EXPECT_PIXEL(Pixels(), 40, 30, 1.0f, 0.0f, 1.0f, 0);  // the screen was not drawn into
+
+    EXPECT_EQ(MVE_RemoveBackdropMesh(ground), 1);
+    EXPECT_EQ(MVE_RemoveBackdropMesh(ground), 0);
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 21, 35, 0x30 / 255.0f, 0x60 / 255.0f, 0xA0 / 255.0f, 0);
+    gl.glDeleteFramebuffers(1, &target);
+    gl.glDeleteTextures(1, &color);
 }
 
 // Debug lines: vertex order of the primitives, the line matrix, chunked drawing and a drawn line.

@@ -271,6 +271,7 @@ void MVE_ShutdownRender() {
         if (r.uSkyArray) gl.glDeleteVertexArrays(1, &r.uSkyArray);
     }
     r.uSkyBuffer = r.uSkyArray = 0;
+    MVE_ShutdownBackdrops();
     MVE_ShutdownLineBuffer();
     MVE_ShutdownShadowMap();
     MVE_ShutdownGBuffer();

@@ -53,9 +53,10 @@ m4f Multiply(const m4f &A, const m4f &B) {
 // range, with clamping so nothing is clipped at the far plane) and tested "not equal" against the
 // G-Buffer depth, which is 1.0 exactly where nothing was drawn: those pixels are rejected before
 // their shader runs, the others are shaded as before.
+// Strip meshes write colour but no depth, so a frame that drew one shades every pixel.
 void GeometryOnly(bool on) {
     const MVE_GL_TABLE &gl = MVE_gl();
-    if (on) {
+    if (on && !MVE_Engine().Render.Frame.iStripsDrawn) {
         gl.glEnable(GL_DEPTH_TEST);
         gl.glDepthFunc(GL_NOTEQUAL);
         gl.glEnable(GL_DEPTH_CLAMP);
@@ -146,6 +147,7 @@ void DrawSky() {
     gl.glDisable(GL_CULL_FACE);
     gl.glBindVertexArray(r.uSkyArray);
     gl.glDrawArrays(GL_TRIANGLES, 0, 36);
+    MVE_DrawSkyMeshes(sky);
     gl.glEnable(GL_CULL_FACE);
 }
 
@@ -498,6 +500,7 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     MVE_BeginCameraPass(static_cast<int>(g.uFramebuffer));
     gl.glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    r.Frame.iStripsDrawn = MVE_DrawStripMeshes();
     MVE_DrawRenderGroup(0);
     clock.End(MVE_PASS_GBUFFER);
     // 4.

@@ -44,6 +44,7 @@ struct MVE_FRAME_COPY {
     // glow passes would otherwise blur a black picture) and whether the last group reads the
     // linear depth (otherwise nothing reads it after the depth pass).
     int iMayGlow = 1, iLastGroupReadsDepth = 1;
+    int iStripsDrawn = 0;  // strip meshes drawn into the G-Buffer (they leave its depth at 1.0)
 };
 
 // The objects filed under one material, in filing order.
@@ -66,12 +67,25 @@ enum : int {
     MVE_PASS_COUNT
 };
 
+// Backdrop lists (Backdrops.cpp): meshes and materials by handle, looked up every frame.
+struct MVE_SKY_MESH {
+    int iMesh = 0;
+    v4f v4fColor = {1, 1, 1, 1};
+};
+struct MVE_STRIP_MESH {
+    int iMesh = 0, iMaterial = 0;
+    unsigned int uIndexBuffer = 0;        // the mesh's triangles as restart-separated strips
+    int iIndices = 0, iBuiltFor = 0;      // iBuiltFor: the mesh vertex array the indices were made for
+};
+
 struct MVE_RENDER_STATE {
     MVE_CAMERA Camera;
     v4f v4fBackground = {0, 0, 0, 1};
     int iSkyTexture = 0;                  // cube map texture (ID or handle); 0: no sky is drawn
     v4f v4fSkyColor = {1, 1, 1, 1};      // white: the cube map as it is
     unsigned int uSkyArray = 0, uSkyBuffer = 0;
+    std::vector<MVE_SKY_MESH> SkyMeshes;     // drawn over the sky cube, with the sky program
+    std::vector<MVE_STRIP_MESH> StripMeshes; // drawn first into the G-Buffer, without depth writes
     // Draw lists, kept under the physics lock.
     std::vector<MVE_MATERIAL_OBJECTS> Filed;
     std::unordered_map<const MVE_MATERIAL *, size_t> FiledIndex;
@@ -95,6 +109,11 @@ MVE_SHADER *MVE_DrawableProgram(int number);
 void MVE_UploadModel(const m4f &modelView, int normal);
 // The line pass's program (built-in program 2) with the view as its Model block; 0 when missing.
 int MVE_UseLineProgram();
+// Backdrops: the sky meshes with the sky program bound (its slots set), the strip meshes at the
+// start of the G-Buffer pass, and their GL objects freed at shutdown.
+void MVE_DrawSkyMeshes(MVE_SHADER *sky);
+int MVE_DrawStripMeshes();  // how many were drawn
+void MVE_ShutdownBackdrops();
 // Takes the frame copy of the draw lists under the physics lock.
 void MVE_CopyFrame();
 // Draws render group g (0, 1 or 2) of the frame copy with the camera view.

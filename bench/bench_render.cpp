@@ -118,6 +118,21 @@ void DemoScene() {
 
 void Finish() { MVE_gl().glFinish(); }
 
+// Mean time of every pass over the frames of a run (profiling on), in milliseconds.
+struct PassTimes {
+    double sum[MVE_PASS_COUNT] = {};
+    int frames = 0;
+    void Add() {
+        for (int p = 0; p < MVE_PASS_COUNT; ++p) sum[p] += MVE_GetRenderPassTime(p);
+        ++frames;
+    }
+    void Report(benchmark::State &state) const {
+        static const char *names[MVE_PASS_COUNT] = {"sun_shadow", "gbuffer", "sun_light", "point_shadow", "light_volume",
+                                                    "forward", "depth", "glow", "copy", "composite"};
+        for (int p = 0; p < MVE_PASS_COUNT && frames; ++p) state.counters[names[p]] = sum[p] / frames * 1000.0;
+    }
+};
+
 void BM_DemoFrame(benchmark::State &state) {
     Screen screen(1600, 900);
     if (!screen.ok) {
@@ -146,17 +161,13 @@ void BM_DemoFramePasses(benchmark::State &state) {
     DemoScene();
     MVE_SetRenderProfiling(1);
     MVE_RenderWorld(-1);
-    static const char *names[] = {"sun_shadow", "gbuffer", "sun_light", "point_shadow", "light_volume",
-                                  "forward", "depth", "glow", "copy", "composite"};
-    double sum[10] = {};
-    int frames = 0;
+    PassTimes passes;
     for (auto _ : state) {
         MVE_RenderWorld(-1);
         MVE_FlipBuffers();
-        for (int p = 0; p < 10; ++p) sum[p] += MVE_GetRenderPassTime(p);
-        ++frames;
+        passes.Add();
     }
-    for (int p = 0; p < 10; ++p) state.counters[names[p]] = sum[p] / frames * 1000.0;
+    passes.Report(state);
     state.counters["physics_hz"] = MVE_GetPhysicsRate();
 }
 BENCHMARK(BM_DemoFramePasses)->Unit(benchmark::kMillisecond)->Iterations(10);
@@ -200,19 +211,14 @@ void BM_CubesEngineFrame(benchmark::State &state) {
     MVE_SetRenderProfiling(int(state.range(0)));
     MVE_RenderWorld(-1);
     Finish();
-    static const char *names[] = {"sun_shadow", "gbuffer", "sun_light", "point_shadow", "light_volume",
-                                  "forward", "depth", "glow", "copy", "composite"};
-    double sum[10] = {};
-    int frames = 0;
+    PassTimes passes;
     for (auto _ : state) {
         MVE_RenderWorld(-1);
         Finish();
-        for (int p = 0; p < 10; ++p) sum[p] += MVE_GetRenderPassTime(p);
-        ++frames;
+        passes.Add();
     }
     state.counters["objects_drawn"] = double(MVE_Engine().Render.Frame.Items.size());
-    if (state.range(0))
-        for (int p = 0; p < 10; ++p) state.counters[names[p]] = sum[p] / frames * 1000.0;
+    if (state.range(0)) passes.Report(state);
 }
 // Argument 1: every pass finished and timed on its own (the frame is then slower as a whole).
 BENCHMARK(BM_CubesEngineFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -603,6 +603,32 @@ TEST_F(RenderTest, StripMeshUnderEveryObjectIntoCallersFramebuffer) {
     gl.glDeleteTextures(1, &color);
 }
 
+// Freeing a program that materials use leaves them drawing nothing (the frame keeps its background
+// and the objects of other programs); a program number without a program never names the shader
+// that happens to have static ID 0.
+TEST_F(RenderTest, FreedProgramLeavesItsMaterialsUndrawn) {
+    LookDown(6.0f);
+    MVE_EnableSun(0);
+    MVE_SetAmbientColor(0xFF404040);
+    MVE_SetBackgroundColor(0xFF000080);
+    Place(plane_, Surface(1, 1, 1), {-1.5f, 0, 0}, {2, 1, 2});
+    const int flat = MVE_CreateMaterial(-1, 0, 3, "");
+    MVE_GetMaterial(flat)->v4fColor = {0.0f, 1.0f, 0.0f, 1.0f};
+    Place(cube_, flat, {1.5f, 0, 0}, {1, 1, 1});
+    const int zero = MVE_CreateShader(0, 1, "Static zero");
+    ASSERT_NE(zero, 0);
+    EXPECT_EQ(zero, MVE_GetShaderHandle(0));
+    EXPECT_EQ(MVE_GetBuiltinShaderHandle(14), 0);
+    EXPECT_EQ(MVE_GetBuiltinShader(14), nullptr);
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 21, 30, 0.25f, 0.25f, 0.25f, 2);
+    MVE_FreeShader(MVE_GetBuiltinShaderHandle(5));
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    EXPECT_PIXEL(rgba, 21, 30, 0.5f, 0, 0, 1);   // the plane's program is gone
+    EXPECT_PIXEL(rgba, 59, 30, 0, 1, 0, 0);      // the cube's forward program still draws
+}
+
 // Debug lines: vertex order of the primitives, the line matrix, chunked drawing and a drawn line.
 TEST_F(RenderTest, DebugLinesOrderMatrixChunksAndPixels) {
     MVE_LINE_STATE &l = MVE_Engine().Lines;

@@ -4,6 +4,7 @@
 #include "Shader/ShaderPrivate.h"
 #include "Core/Engine.h"
 #include "Log/Log.h"
+#include "Material/Material.h"
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -261,7 +262,8 @@ extern "C" void MVE_AddShaderToRenderGroup(int group, int id) {
 
 MVE_SHADER *MVE_GetBuiltinShader(int number) {
     if (number < 1 || number >= MVE_PROGRAM_TABLE_SIZE) return nullptr;
-    return MVE_GetShader(MVE_Shaders().BuiltIn[number]);
+    const int handle = MVE_Shaders().BuiltIn[number];
+    return handle ? MVE_GetShader(handle) : nullptr;  // 0 would name the entry with static ID 0
 }
 
 extern "C" int MVE_GetBuiltinShaderHandle(int number) {
@@ -272,6 +274,7 @@ extern "C" int MVE_GetBuiltinShaderHandle(int number) {
 void MVE_ReleaseShader(MVE_SHADER *shader) {
     if (!shader) return;
     LeaveRenderGroup(shader);
+    MVE_DetachShader(shader);  // materials drawn with it fall back to drawing nothing, not freed memory
     MVE_DeleteProgramAndStages(shader->uProgram);
     shader->uProgram = 0;
     shader->Slots.clear();

@@ -16,6 +16,7 @@
 #include "Fuzz/fuzz_mesh.cpp"
 #include "Fuzz/fuzz_obj.cpp"
 #include "Fuzz/fuzz_ogg.cpp"
+#include "Fuzz/fuzz_particles.cpp"
 #include "Fuzz/fuzz_texture.cpp"
 
 namespace {
@@ -62,6 +63,9 @@ TEST_F(FuzzRegressionTest, TextResources) {
     Replay("body", fuzz_body::Run);
     fuzz_material::Init();
     Replay("material", fuzz_material::Run);
+    ASSERT_FALSE(Inputs("particles").empty()) << "particle seeds missing under " << kFuzz;
+    fuzz_particles::Init();
+    Replay("particles", fuzz_particles::Run);
 }
 
 TEST_F(FuzzRegressionTest, BinaryFiles) {

@@ -264,6 +264,9 @@ TEST_F(ParticleTest, DefinitionWordsDefaultsAndBadInput) {
     EXPECT_EQ(MVE_LoadParticleEmitter(-1, "none.mvd"), 0);
     EXPECT_EQ(LoadText("ParticleEmitter: Zero { Emission: { MaxParticles: 0; } }\n"), 0);
     EXPECT_EQ(LoadText("ParticleEmitter: Less { Emission: { MaxParticles: -3; } }\n"), 0);
+    // A capacity no memory holds is refused before anything is allocated.
+    EXPECT_EQ(LoadText("ParticleEmitter: Huge { Emission: { MaxParticles: 2000000000; } }\n"), 0);
+    EXPECT_EQ(LoadText("ParticleEmitter: OnePast { Emission: { MaxParticles: 1048577; } }\n"), 0);
     EXPECT_EQ(MVE_LoadParticleEmitterDefinition(-1, nullptr, ""), 0);
     EXPECT_EQ(MVE_CopyParticleEmitter(-1, 12345), 0);
     EXPECT_EQ(MVE_Engine().Registries.ParticleEmitters.Count(), before);
@@ -271,6 +274,7 @@ TEST_F(ParticleTest, DefinitionWordsDefaultsAndBadInput) {
     EXPECT_NE(log.find("File not found"), std::string::npos);
     EXPECT_NE(log.find(MVE_FAIL_NO_EMITTER_SECTION), std::string::npos);
     EXPECT_NE(log.find(MVE_FAIL_EMITTER_CAPACITY), std::string::npos);
+    EXPECT_NE(log.find(MVE_FAIL_EMITTER_CAPACITY_MAX), std::string::npos);
 
     // A file that loads, then is freed: the handle goes stale.
     mvetest::WriteFile(dir_ / "fx.mvd", "ParticleEmitter: Fx { Emission: { MaxParticles: 3; } }\n");
@@ -378,4 +382,38 @@ TEST_F(ParticleRenderTest, EmitterAndBillboardDrawTexturedQuads) {
     EXPECT_GT(redLeft, 20);
     EXPECT_GT(greenRight, 20);
     EXPECT_EQ(wrong, 0);
+}
+
+// A particle with a fixed orientation of +90 degrees turns clockwise on the screen: the left half of
+// its texture (red) ends up on top, the right half (blue) below.
+TEST_F(ParticleRenderTest, PositiveOrientationTurnsClockwise) {
+    if (HasFatalFailure()) return;
+    MVE_SetGlow(0);
+    std::vector<uint8_t> pixels(4 * 4 * 4);
+    for (int i = 0; i < 16; ++i) {
+        const bool left = i % 4 < 2;
+        pixels[4 * i] = left ? 255 : 0, pixels[4 * i + 1] = 0, pixels[4 * i + 2] = left ? 0 : 255, pixels[4 * i + 3] = 255;
+    }
+    std::string error;
+    ASSERT_EQ(MVE_PlatformWritePNG("halves.png", pixels.data(), 4, 4, 4, error), 1) << error;
+    const int material = MVE_CreateMaterial(-1, MVE_LoadTextureFile(-1, "halves.png", 0x2600, 0, ""), 19, "");
+    const int e = MVE_CreateParticleEmitter(-1, material, "turned");
+    ASSERT_NE(e, 0);
+    MVE_PARTICLE_EMITTER *rec = MVE_GetParticleEmitter(e);
+    rec->fVelocity[0] = rec->fVelocity[1] = 0.0f;
+    rec->fLifeTime[0] = rec->fLifeTime[1] = 1e6f;
+    rec->fOrientation[0] = rec->fOrientation[1] = 1.5707964f;
+    rec->v4fColor = {1, 1, 1, 1};
+    MVE_ParticleEmitterPosition(e, 0, 0, -5);
+    MVE_AdvanceParticles(1000, 0.0f);
+    MVE_AdvanceParticles(2000, 0.0f);
+    MVE_UploadParticles();
+    ASSERT_EQ(rec->iParticles, 1);
+    MVE_RenderWorld(-1);
+    const std::vector<uint8_t> px = Pixels();
+    auto at = [&](int x, int y) { return &px[(static_cast<size_t>(y) * width_ + x) * 4]; };
+    EXPECT_GT(at(40, 25)[0], 200);  // above the centre: red
+    EXPECT_LT(at(40, 25)[2], 60);
+    EXPECT_GT(at(40, 34)[2], 200);  // below: blue
+    EXPECT_LT(at(40, 34)[0], 60);
 }

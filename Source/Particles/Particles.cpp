@@ -342,6 +342,11 @@ int MVE_LoadParticleEmitterDefinition(int id, MVE_DEFINITION_NODE *node, const c
         MVE_LogFail(MVE_FAIL_EMITTER_CAPACITY, kLoadDefinition);
         return 0;
     }
+    if (capacity > MVE_PARTICLES_MAX) {
+        // The arrays are allocated at once: a huge number would exhaust memory before any drawing.
+        MVE_LogFail(MVE_FAIL_EMITTER_CAPACITY_MAX, kLoadDefinition);
+        return 0;
+    }
     Guard guard(Lock());
     const std::string name = section->sValue;
     const int handle = MVE_CreateParticleEmitter(id, -1, name.c_str());

@@ -99,6 +99,10 @@ struct MVE_PARTICLE_STATE {
 // Rows of the particle procedures (tests refer to them).
 inline constexpr const char *MVE_FAIL_NO_EMITTER_SECTION = "Fail: No ParticleEmitter section found!";
 inline constexpr const char *MVE_FAIL_EMITTER_CAPACITY = "Fail: MaxParticles must be at least 1!";
+// Largest capacity a definition may ask for: four instance arrays of this size plus their GL copies
+// are some 80 MB already, and a larger number in a file is a typo or a broken file, not a wish.
+inline constexpr int MVE_PARTICLES_MAX = 1 << 20;
+inline constexpr const char *MVE_FAIL_EMITTER_CAPACITY_MAX = "Fail: MaxParticles must be at most 1048576!";
 inline constexpr const char *MVE_FAIL_EMITTER_NOT_FOUND = "Fail: Particle emitter not found!";
 
 // Advances every emitter to engine time now (milliseconds) with frame time dt (seconds), without

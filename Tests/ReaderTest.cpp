@@ -44,7 +44,7 @@ TEST_F(ReaderTest, HostileShapesAreRefusedQuicklyWithTheirRow) {
     const std::string endless(17u << 20, 'x');
     WriteFile("long.mvd", "A: " + endless);
     WriteFile("long.obj", "v 1 2 3\n" + endless);
-    WriteFile("binary.mvd", std::string("A: 1;\nB: \x01\x02\x00\x03;\n", 17));
+    WriteFile("binary.mvd", std::string("A: 1;\nB: \x01\x02\x00\x03;\n", 15));
     WriteFile("inf.mvm", "Mesh: M {\n Vertices: { 0, 0, 0; 1, inf, 0; 0, 1, 0 }\n Faces: { 0, 1, 2 }\n}\n");
     WriteFile("big.mvm", "Mesh: M {\n Vertices: { 0, 0, 0; 1, 0, 0; 0, 1, 0 }\n Normals: { 0, 0, 1; 0, 0, 1; 0, 0, 1e39 }\n"
                          " Faces: { 0, 1, 2 }\n}\n");

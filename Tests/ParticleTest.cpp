@@ -384,8 +384,9 @@ TEST_F(ParticleRenderTest, EmitterAndBillboardDrawTexturedQuads) {
     EXPECT_EQ(wrong, 0);
 }
 
-// A particle with a fixed orientation of +90 degrees turns clockwise on the screen: the left half of
-// its texture (red) ends up on top, the right half (blue) below.
+// A particle with a fixed orientation of +90 degrees turns clockwise on the screen. The emitter quad
+// runs u up the screen and v across it, so the texture's left half (red) starts at the bottom and
+// ends up on the left, its right half (blue) on the right.
 TEST_F(ParticleRenderTest, PositiveOrientationTurnsClockwise) {
     if (HasFatalFailure()) return;
     MVE_SetGlow(0);
@@ -412,8 +413,10 @@ TEST_F(ParticleRenderTest, PositiveOrientationTurnsClockwise) {
     MVE_RenderWorld(-1);
     const std::vector<uint8_t> px = Pixels();
     auto at = [&](int x, int y) { return &px[(static_cast<size_t>(y) * width_ + x) * 4]; };
-    EXPECT_GT(at(40, 25)[0], 200);  // above the centre: red
-    EXPECT_LT(at(40, 25)[2], 60);
-    EXPECT_GT(at(40, 34)[2], 200);  // below: blue
-    EXPECT_LT(at(40, 34)[0], 60);
+    for (int y : {25, 30, 34}) {
+        EXPECT_GT(at(35, y)[0], 200) << y;  // left of the centre: red
+        EXPECT_LT(at(35, y)[2], 60) << y;
+        EXPECT_GT(at(45, y)[2], 200) << y;  // right: blue
+        EXPECT_LT(at(45, y)[0], 60) << y;
+    }
 }

@@ -29,7 +29,7 @@ void main() {
 	vec4 vCentre = mModelViewMatrix * vPosition;
 	float c = cos(fRotation);
 	float s = sin(fRotation);
-	vec2 vCorner = vec2(vVertex.x * c - vVertex.y * s, vVertex.x * s + vVertex.y * c) * fSize;
+	vec2 vCorner = vec2(vVertex.x * c + vVertex.y * s, -vVertex.x * s + vVertex.y * c) * fSize;  // clockwise for positive angles
 	vTexCoord = vTexCoord0;
 	vParticleColor = vColor;
 	gl_Position = mProjectionMatrix * (vCentre + vec4(vCorner, 0.0, 0.0));

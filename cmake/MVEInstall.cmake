@@ -11,6 +11,8 @@ install(TARGETS mve EXPORT MVETargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/Include/MVE.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The debugger application the engine starts on a desktop travels with the library.
+install(TARGETS mve-debugger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(EXPORT MVETargets NAMESPACE MVE:: DESTINATION ${MVE_INSTALL_CMAKEDIR})
 
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/MVEConfig.cmake.in

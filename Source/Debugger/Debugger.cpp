@@ -14,6 +14,9 @@
 #ifndef MVE_DEBUGGER_PATH
 #define MVE_DEBUGGER_PATH ""
 #endif
+#ifndef MVE_DEBUGGER_INSTALLED_PATH
+#define MVE_DEBUGGER_INSTALLED_PATH ""
+#endif
 
 std::string MVE_DebuggerBuildPath() { return MVE_DEBUGGER_PATH; }
 
@@ -35,14 +38,23 @@ static int OpenBlock(MVE_DEBUGGER_STATE &d, void **base) {
 // terminal emulator. It is told this process's id so that it ends after the engine (once it has
 // shown everything); a private block name must be handed over or it would never meet us. Without
 // a desktop nobody would see it: nothing is started. Returns the started process or 0.
+// The debugger application to start: the one this engine was built with while it exists, else the
+// installed one, else whatever "mve-debugger" the search path finds.
+static std::string DebuggerProgram(const std::string &chosen) {
+    if (chosen != MVE_DEBUGGER_PATH) return chosen;  // set by the program: taken as it is
+    for (const char *path : {MVE_DEBUGGER_PATH, MVE_DEBUGGER_INSTALLED_PATH})
+        if (*path && access(path, X_OK) == 0) return path;
+    return "mve-debugger";
+}
+
 static int StartDebugger(MVE_DEBUGGER_STATE &d) {
     if (d.sProgramPath.empty()) return 0;
     const int desktop = d.iDesktop >= 0 ? d.iDesktop : MVE_PlatformHasDesktop();
     if (!desktop) return 0;
-    const std::string pid = std::to_string(getpid());
+    const std::string pid = std::to_string(getpid()), program = DebuggerProgram(d.sProgramPath);
     std::vector<const char *> argv;
     if (!d.sTerminal.empty()) argv.insert(argv.end(), {d.sTerminal.c_str(), "-e"});
-    argv.insert(argv.end(), {d.sProgramPath.c_str(), "-p", pid.c_str()});
+    argv.insert(argv.end(), {program.c_str(), "-p", pid.c_str()});
     if (d.sBlockName != MVE_DEBUGGER_BLOCK_NAME) argv.insert(argv.end(), {"-n", d.sBlockName.c_str()});
     argv.push_back(nullptr);
     return MVE_PlatformStartProgram(argv.data());

@@ -420,3 +420,40 @@ TEST_F(ParticleRenderTest, PositiveOrientationTurnsClockwise) {
         EXPECT_LT(at(45, y)[0], 60) << y;
     }
 }
+
+// A soft particle five units ahead of the camera, in front of a black wall 40 units ahead, is drawn
+// with alpha (40/128 - 5/128) x its material's blend factor: linear depths are distances over the
+// far plane, and the wall's comes from the scene drawn before the particles.
+TEST_F(ParticleRenderTest, SoftParticleFadesByTheSceneDepth) {
+    if (HasFatalFailure()) return;
+    MVE_SetGlow(0);
+    MVE_EnableSun(0);
+    const int white = Texture("white.png", 255, 255, 255);
+    const int plane = MVE_CreatePlaneMesh(-1, 200.0f, 1.0f, "");
+    MVE_FinishMesh(plane);
+    const int wall = MVE_CreateObject(-1, plane, MVE_CreateMaterial(-1, white, 5, ""), "", 0, 1);
+    MVE_RotateObject(wall, 90, 0, 0, 0);
+    MVE_MoveObject(wall, 0, 0, -40, 0);
+    const int material = MVE_CreateMaterial(-1, white, 20, "");
+    MVE_GetMaterial(material)->fHardness = 0.5f;
+    const int e = MVE_CreateParticleEmitter(-1, material, "mist");
+    ASSERT_NE(e, 0);
+    MVE_PARTICLE_EMITTER *rec = MVE_GetParticleEmitter(e);
+    rec->fVelocity[0] = rec->fVelocity[1] = 0.0f;
+    rec->fLifeTime[0] = rec->fLifeTime[1] = 1e6f;
+    rec->v4fColor = {1, 1, 1, 1};
+    MVE_ParticleEmitterPosition(e, 0, 0, -5);
+    MVE_AdvanceParticles(1000, 0.0f);
+    MVE_AdvanceParticles(2000, 0.0f);
+    MVE_UploadParticles();
+    ASSERT_EQ(rec->iParticles, 1);
+    MVE_RenderWorld(-1);
+    const float alpha = (40.0f - 5.0f) / 128.0f * 0.5f;
+    // The scene is copied to the screen by its own alpha, which the particle's blending took from 1
+    // to alpha^2 + (1 - alpha); the screen's background under it is black.
+    const float shown = alpha * (alpha * alpha + 1.0f - alpha);
+    const uint32_t centre = PixelAt(40, 30);
+    for (int channel = 0; channel < 3; ++channel)
+        EXPECT_NEAR(int((centre >> (8 * channel)) & 0xFF), int(std::lround(shown * 255.0f)), 2) << channel;
+    EXPECT_EQ(PixelAt(2, 2) & 0xFFFFFF, 0u);  // the unlit wall beside it
+}

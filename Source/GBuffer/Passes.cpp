@@ -6,6 +6,7 @@
 #include "GBuffer/GBuffer.h"
 #include "Lines/Lines.h"
 #include "Log/Log.h"
+#include "Particles/Particles.h"
 #include "Render/Light.h"
 #include "Render/Render.h"
 #include "Render/Screen.h"
@@ -517,7 +518,16 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     // 5.
     Lights(clock);
     clock.End(MVE_PASS_LIGHT_VOLUMES);
-    // 6.
+    // 6. Soft particles fade against the linear depth, which the G-Buffer fill leaves blank: a frame
+    // that draws them gets it from the depth pass first.
+    if (MVE_SoftParticlesToDraw() && g.Programs[MVE_EP_DEPTH].uProgram) {
+        PostForwardState();
+        DepthPass();
+        gl.glEnable(GL_BLEND);
+        gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        gl.glDepthMask(GL_TRUE);
+        gl.glEnable(GL_DEPTH_TEST);
+    }
     MVE_BeginCameraPass(static_cast<int>(g.uSceneFramebuffer));
     gl.glDrawBuffer(GL_COLOR_ATTACHMENT0);
     MVE_DrawRenderGroup(1);

@@ -572,6 +572,19 @@ GLuint ColorTexture(MVE_MATERIAL *m) { return m && m->Texture[0] ? m->Texture[0]
 
 }  // namespace
 
+int MVE_SoftParticlesToDraw() {
+    if (!MVE_TexturesReady()) return 0;
+    MVE_ENGINE &engine = MVE_Engine();
+    if (engine.Registries.ParticleEmitters.Count() == 0) return 0;
+    Guard guard(Lock());
+    int soft = 0;
+    engine.Registries.ParticleEmitters.ForEach([&](MVE_PARTICLE_EMITTER *e) {
+        const MVE_SHADER *program = e->iParticles > 0 && e->iVertexArray ? MaterialProgram(EmitterMaterial(e)) : nullptr;
+        if (program && program->iType == MVE_PROGRAM_SOFT_PARTICLE) soft = 1;
+    });
+    return soft;
+}
+
 extern "C" void MVE_DrawParticleEmitters(void) {
     if (!MVE_TexturesReady()) return;
     MVE_ENGINE &engine = MVE_Engine();

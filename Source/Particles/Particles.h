@@ -110,6 +110,8 @@ inline constexpr const char *MVE_FAIL_EMITTER_NOT_FOUND = "Fail: Particle emitte
 void MVE_AdvanceParticles(int now, float dt);
 // Copies the instance arrays of every emitter into its GL buffers (needs a context).
 void MVE_UploadParticles(void);
+// Whether the next drawing of the emitters includes soft particles (they read the scene's linear depth).
+int MVE_SoftParticlesToDraw();
 // Builds the emitter's direction basis from v4fDirection.
 void MVE_BuildParticleDirection(MVE_PARTICLE_EMITTER *emitter);
 // Resizes the instance arrays (and the GL buffers when a context exists) to iMaxParticles + 1.

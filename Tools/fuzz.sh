@@ -30,7 +30,7 @@ seeds() {
     obj)        echo "$SEEDS/obj $CORPUS/obj" ;;
     body)       echo "$SEEDS/body $SEEDS/mesh" ;;
     material)   echo "$SEEDS/material $SEEDS/definition" ;;
-    texture)    echo "$SEEDS/texture" ;;
+    texture)    echo "$SEEDS/texture $SEEDS/material" ;;
     font)       echo "$SEEDS/font $ROOT/Samples/Physics/Resources" ;;
     image)      echo "$CORPUS/png $CORPUS/jpeg $ROOT/Source/Texture/Builtin" ;;
     ogg)        echo "$CORPUS/ogg" ;;
@@ -62,9 +62,11 @@ for t in $TARGETS; do
      "$BUILD/corpus/$t" $dirs) > "$log" 2>&1
   rc=$?
   set -e
-  runs=$(grep -o '^Done [0-9]* runs in [0-9]* second' "$log" | awk '{print $2}' | tail -1)
-  secs=$(grep -o '^Done [0-9]* runs in [0-9]* second' "$log" | awk '{print $5}' | tail -1)
-  rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | awk '{print $2}' | tail -1)
+  # A run stopped by a finding prints no "Done" line: its count comes from the final stats, and
+  # a missing figure must not end the script (set -e) before the other targets and the summary.
+  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{print $2}' | tail -1 || true)
+  secs=$(grep -o '^Done [0-9]* runs in [0-9]* second' "$log" | awk '{print $5}' | tail -1 || true)
+  rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | awk '{print $2}' | tail -1 || true)
   if [ $rc -eq 0 ]; then result=clean; else
     result="FINDING (exit $rc): $(ls "$BUILD/findings/$t" | grep -v run.log | tr '\n' ' ')"
     failed="$failed $t"

@@ -449,11 +449,11 @@ TEST_F(ParticleRenderTest, SoftParticleFadesByTheSceneDepth) {
     ASSERT_EQ(rec->iParticles, 1);
     MVE_RenderWorld(-1);
     const float alpha = (40.0f - 5.0f) / 128.0f * 0.5f;
-    // The scene is copied to the screen by its own alpha, which the particle's blending took from 1
-    // to alpha^2 + (1 - alpha); the screen's background under it is black.
-    const float shown = alpha * (alpha * alpha + 1.0f - alpha);
+    // Blended over the wall, which stays fully covered: the red background must not show through.
+    MVE_SetBackgroundColor(0xFF0000FF);
+    MVE_RenderWorld(-1);
     const uint32_t centre = PixelAt(40, 30);
     for (int channel = 0; channel < 3; ++channel)
-        EXPECT_NEAR(int((centre >> (8 * channel)) & 0xFF), int(std::lround(shown * 255.0f)), 2) << channel;
+        EXPECT_NEAR(int((centre >> (8 * channel)) & 0xFF), int(std::lround(alpha * 255.0f)), 2) << channel;
     EXPECT_EQ(PixelAt(2, 2) & 0xFFFFFF, 0u);  // the unlit wall beside it
 }

@@ -530,6 +530,9 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     }
     MVE_BeginCameraPass(static_cast<int>(g.uSceneFramebuffer));
     gl.glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    // The scene's alpha is the coverage the copy to the screen blends by: what is drawn over the lit
+    // scene adds to it and never lets the background through.
+    gl.glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     MVE_DrawRenderGroup(1);
     MVE_DrawLines();
     MVE_DrawParticleEmitters();   // nothing happens without emitters or billboards

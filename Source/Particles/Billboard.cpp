@@ -137,7 +137,9 @@ extern "C" void MVE_DrawBillboards(void) {
         if (!m) return;
         MVE_SHADER *program = m->Shader && m->Shader->uProgram ? m->Shader : MVE_DrawableProgram(m->iProgram);
         if (!program) return;
-        gl.glBlendFunc(static_cast<GLenum>(m->iBlendSource), static_cast<GLenum>(m->iBlendDestination));
+        // The scene's alpha is its coverage, which the screen copy blends by: effects only add to it.
+        gl.glBlendFuncSeparate(static_cast<GLenum>(m->iBlendSource), static_cast<GLenum>(m->iBlendDestination), GL_ONE,
+                               GL_ONE_MINUS_SRC_ALPHA);
         gl.glUseProgram(program->uProgram);
         MVE_UploadModel(engine.Render.Camera.m4fView, 0);
         if (program->iType == MVE_PROGRAM_BILLBOARD) {

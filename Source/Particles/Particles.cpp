@@ -600,7 +600,9 @@ extern "C" void MVE_DrawParticleEmitters(void) {
         if (e->iParticles <= 0 || !program || !e->iVertexArray) return;
         m4f modelView = view;
         if (e->iMode == MVE_PARTICLE_MODE_WORLD) MVE_m4fMultiply(&modelView, &view, &e->mMatrix);
-        gl.glBlendFunc(static_cast<GLenum>(m->iBlendSource), static_cast<GLenum>(m->iBlendDestination));
+        // The scene's alpha is its coverage, which the screen copy blends by: effects only add to it.
+        gl.glBlendFuncSeparate(static_cast<GLenum>(m->iBlendSource), static_cast<GLenum>(m->iBlendDestination), GL_ONE,
+                               GL_ONE_MINUS_SRC_ALPHA);
         gl.glUseProgram(program->uProgram);
         MVE_UploadModel(modelView, 0);
         gl.glActiveTexture(GL_TEXTURE0);

@@ -457,3 +457,28 @@ TEST_F(ParticleRenderTest, SoftParticleFadesByTheSceneDepth) {
         EXPECT_NEAR(int((centre >> (8 * channel)) & 0xFF), int(std::lround(alpha * 255.0f)), 2) << channel;
     EXPECT_EQ(PixelAt(2, 2) & 0xFFFFFF, 0u);  // the unlit wall beside it
 }
+
+// A camera turned a quarter round sees an unrotated billboard edge-on in mode 0 (nothing drawn) and
+// face-on in modes 1 and 2, as a square one unit across five units ahead: 2 x 0.5 / (5 tan 22.5)
+// of the height, about 14 x 14 pixels.
+TEST_F(ParticleRenderTest, BillboardProjectionModesFaceTheCamera) {
+    if (HasFatalFailure()) return;
+    MVE_SetGlow(0);
+    ASSERT_EQ(MVE_RotateCamera(0, 90, 0, 0), 1);
+    const v4f ahead = *MVE_GetCameraRay(MVE_IGNORE, MVE_IGNORE);
+    const int green = MVE_CreateMaterial(-1, Texture("green.png", 0, 255, 0), 21, "");
+    const float pixels = 1.0f / (5.0f * std::tan(22.5f * 3.14159265f / 180.0f)) * float(height_) / 2.0f;
+    for (int mode = 0; mode < 3; ++mode) {
+        const int b = MVE_CreateBillboard(-1, green, mode, 1, "");
+        ASSERT_NE(MVE_AddBillboard(b, 5 * ahead.x, 5 * ahead.y, 5 * ahead.z, 0, 0, 0, 1, 1, 1), nullptr);
+        MVE_RenderWorld(-1);
+        const std::vector<uint8_t> px = Pixels();
+        int covered = 0;
+        for (size_t i = 0; i < px.size(); i += 4) covered += px[i + 1] > 200 && px[i] < 60 ? 1 : 0;
+        if (mode == 0)
+            EXPECT_LE(covered, 2 * height_ / 3) << "edge-on: a line at most";
+        else
+            EXPECT_NEAR(covered, pixels * pixels, 2.5f * pixels) << "mode " << mode;
+        MVE_FreeBillboard(b);
+    }
+}

@@ -25,16 +25,7 @@ void CreateGLObjects(MVE_BILLBOARD *b) {
     };
     gl.glGenVertexArrays(1, &b->iVertexArray);
     gl.glBindVertexArray(b->iVertexArray);
-    gl.glGenBuffers(1, &b->iVertexBuffer);
-    gl.glBindBuffer(GL_ARRAY_BUFFER, b->iVertexBuffer);
-    gl.glBufferData(GL_ARRAY_BUFFER, sizeof(quad), quad, GL_STATIC_DRAW);
-    const GLsizei stride = 10 * sizeof(float);
-    gl.glEnableVertexAttribArray(0);
-    gl.glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void *>(0));
-    gl.glEnableVertexAttribArray(1);
-    gl.glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void *>(4 * sizeof(float)));
-    gl.glEnableVertexAttribArray(2);
-    gl.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void *>(8 * sizeof(float)));
+    b->iVertexBuffer = MVE_CreateQuadBuffer(quad);
     gl.glBindVertexArray(0);
     gl.glGenBuffers(1, &b->iInstanceBuffer);
     gl.glBindBuffer(GL_TEXTURE_BUFFER, b->iInstanceBuffer);

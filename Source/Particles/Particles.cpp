@@ -76,6 +76,26 @@ void DeleteGLObjects(MVE_PARTICLE_EMITTER *e) {
     e->iBufferCapacity = 0;
 }
 
+}  // namespace
+
+unsigned int MVE_CreateQuadBuffer(const float quad[4][10]) {
+    const MVE_GL_TABLE &gl = MVE_gl();
+    GLuint buffer = 0;
+    gl.glGenBuffers(1, &buffer);
+    gl.glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    gl.glBufferData(GL_ARRAY_BUFFER, sizeof(float) * 40, quad, GL_STATIC_DRAW);
+    const GLsizei stride = 10 * sizeof(float);
+    static const struct { GLuint attribute; GLint size; size_t offset; } kParts[] = {{0, 4, 0}, {1, 4, 4}, {2, 2, 8}};
+    for (const auto &part : kParts) {
+        gl.glEnableVertexAttribArray(part.attribute);
+        gl.glVertexAttribPointer(part.attribute, part.size, GL_FLOAT, GL_FALSE, stride,
+                                 reinterpret_cast<void *>(part.offset * sizeof(float)));
+    }
+    return buffer;
+}
+
+namespace {
+
 // The vertex array: the unit quad (mesh vertex layout) and the four per-instance streams.
 void CreateGLObjects(MVE_PARTICLE_EMITTER *e) {
     if (!MVE_TexturesReady() || e->iVertexArray) return;
@@ -89,16 +109,7 @@ void CreateGLObjects(MVE_PARTICLE_EMITTER *e) {
         {-0.5f, 0.5f, 0, 1, 0, 0, 1, 0, 1, 0},
         {0.5f, 0.5f, 0, 1, 0, 0, 1, 0, 1, 1},
     };
-    gl.glGenBuffers(1, &e->iQuadBuffer);
-    gl.glBindBuffer(GL_ARRAY_BUFFER, e->iQuadBuffer);
-    gl.glBufferData(GL_ARRAY_BUFFER, sizeof(quad), quad, GL_STATIC_DRAW);
-    const GLsizei stride = 10 * sizeof(float);
-    gl.glEnableVertexAttribArray(0);
-    gl.glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void *>(0));
-    gl.glEnableVertexAttribArray(1);
-    gl.glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void *>(4 * sizeof(float)));
-    gl.glEnableVertexAttribArray(2);
-    gl.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void *>(8 * sizeof(float)));
+    e->iQuadBuffer = MVE_CreateQuadBuffer(quad);
     struct Stream { unsigned int *buffer; GLuint attribute; GLint size; };
     Stream streams[4] = {{&e->iPositionBuffer, 7, 4}, {&e->iSizeBuffer, 8, 1}, {&e->iRotationBuffer, 9, 1}, {&e->iColorBuffer, 4, 4}};
     for (Stream &s : streams) {

@@ -110,6 +110,9 @@ inline constexpr const char *MVE_FAIL_EMITTER_NOT_FOUND = "Fail: Particle emitte
 void MVE_AdvanceParticles(int now, float dt);
 // Copies the instance arrays of every emitter into its GL buffers (needs a context).
 void MVE_UploadParticles(void);
+// Makes the buffer of a unit quad (four vertices of position, normal, texture coordinates: ten
+// floats each) and points attributes 0 to 2 of the bound vertex array at it.
+unsigned int MVE_CreateQuadBuffer(const float quad[4][10]);
 // Whether the next drawing of the emitters includes soft particles (they read the scene's linear depth).
 int MVE_SoftParticlesToDraw();
 // Builds the emitter's direction basis from v4fDirection.

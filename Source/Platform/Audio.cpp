@@ -354,8 +354,12 @@ void MVE_PlatformStopAudio(void) {
     if (a.Feeder.joinable()) a.Feeder.join();
     std::lock_guard<std::mutex> lock(a.Lock);
     for (auto &entry : a.Channels) Destroy(*entry.second);
-    a.Channels.clear();
-    a.Clips.clear();  // the buffers go while the context is still current
+    // Swapped out rather than cleared: the tables' buckets and the decode buffers (up to 160 KB)
+    // are the engine's memory too and must not outlive it.
+    decltype(a.Channels)().swap(a.Channels);
+    decltype(a.Clips)().swap(a.Clips);  // the buffers go while the context is still current
+    std::vector<int16_t>().swap(a.Scratch);
+    std::vector<int16_t>().swap(a.Mix);
     if (a.pContext) {
         alcMakeContextCurrent(nullptr);
         alcDestroyContext(a.pContext);

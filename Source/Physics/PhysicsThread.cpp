@@ -40,16 +40,13 @@ void Account(MVE_PHYSICS_PROFILE &profile, const double seconds[3]) {
     ++profile.uPasses;
 }
 
-// The pause between phases exists so that the main thread can take the lock. Sleeping the whole
-// pause would overshoot by the scheduler's slack; sleep most of it and yield for the rest.
+// The pause between phases exists so that the main thread can take the lock. It is slept, never
+// spun: a pause that overshoots by the scheduler's slack costs nothing (each pass takes its step
+// from the time that really went by), while spinning would take a processor from the renderer,
+// which on a CPU rasteriser needs every one.
 void Pause(uint64_t counts) {
-    const uint64_t end = MVE_PlatformCounter() + counts;
     const uint64_t freq = MVE_PlatformCounterFrequency();
-    const uint64_t slack = freq / 10000;  // 0.1 ms
-    uint64_t now = MVE_PlatformCounter();
-    if (end > now + slack)
-        std::this_thread::sleep_for(std::chrono::nanoseconds((end - now - slack) * 1000000000ull / freq));
-    while (MVE_PlatformCounter() < end) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::nanoseconds(counts * 1000000000ull / freq));
 }
 
 // One pass: the same three phases for the thread (with pauses) and for MVE_PhysicsStep (without).

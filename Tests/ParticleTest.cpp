@@ -340,6 +340,22 @@ class ParticleRenderTest : public mvetest::GLTest {
         EXPECT_EQ(MVE_PlatformWritePNG(file, pixels.data(), 4, 4, 4, error), 1) << error;
         return MVE_LoadTextureFile(-1, file, 0x2600, 0, "");
     }
+    // An emitter holding one still, white, long-lived particle at (x, y, z) with the given
+    // orientation; null when the emitter could not be made or the particle did not appear.
+    MVE_PARTICLE_EMITTER *OneParticle(int material, float x, float y, float z, float orientation = 0.0f) {
+        const int e = MVE_CreateParticleEmitter(-1, material, "");
+        MVE_PARTICLE_EMITTER *rec = MVE_GetParticleEmitter(e);
+        if (!rec) return nullptr;
+        rec->fVelocity[0] = rec->fVelocity[1] = 0.0f;
+        rec->fLifeTime[0] = rec->fLifeTime[1] = 1e6f;
+        rec->fOrientation[0] = rec->fOrientation[1] = orientation;
+        rec->v4fColor = {1, 1, 1, 1};
+        MVE_ParticleEmitterPosition(e, x, y, z);
+        MVE_AdvanceParticles(1000, 0.0f);
+        MVE_AdvanceParticles(2000, 0.0f);
+        MVE_UploadParticles();
+        return rec->iParticles == 1 ? rec : nullptr;
+    }
 };
 
 }  // namespace
@@ -353,17 +369,7 @@ TEST_F(ParticleRenderTest, EmitterAndBillboardDrawTexturedQuads) {
     const int green = MVE_CreateMaterial(-1, Texture("green.png", 0, 255, 0), 21, "");
     ASSERT_NE(red, 0);
     ASSERT_NE(green, 0);
-    const int e = MVE_CreateParticleEmitter(-1, red, "spark");
-    ASSERT_NE(e, 0);
-    MVE_PARTICLE_EMITTER *rec = MVE_GetParticleEmitter(e);
-    rec->fVelocity[0] = rec->fVelocity[1] = 0.0f;
-    rec->fLifeTime[0] = rec->fLifeTime[1] = 1e6f;
-    rec->v4fColor = {1, 1, 1, 1};
-    MVE_ParticleEmitterPosition(e, -1.2f, 0, -5);
-    MVE_AdvanceParticles(1000, 0.0f);
-    MVE_AdvanceParticles(2000, 0.0f);
-    MVE_UploadParticles();
-    ASSERT_EQ(rec->iParticles, 1);
+    ASSERT_NE(OneParticle(red, -1.2f, 0, -5), nullptr);
     const int b = MVE_CreateBillboard(-1, green, 0, 4, "board");
     ASSERT_NE(MVE_AddBillboard(b, 1.2f, 0, -5, 0, 0, 0, 1, 1, 1), nullptr);
 
@@ -398,18 +404,7 @@ TEST_F(ParticleRenderTest, PositiveOrientationTurnsClockwise) {
     std::string error;
     ASSERT_EQ(MVE_PlatformWritePNG("halves.png", pixels.data(), 4, 4, 4, error), 1) << error;
     const int material = MVE_CreateMaterial(-1, MVE_LoadTextureFile(-1, "halves.png", 0x2600, 0, ""), 19, "");
-    const int e = MVE_CreateParticleEmitter(-1, material, "turned");
-    ASSERT_NE(e, 0);
-    MVE_PARTICLE_EMITTER *rec = MVE_GetParticleEmitter(e);
-    rec->fVelocity[0] = rec->fVelocity[1] = 0.0f;
-    rec->fLifeTime[0] = rec->fLifeTime[1] = 1e6f;
-    rec->fOrientation[0] = rec->fOrientation[1] = 1.5707964f;
-    rec->v4fColor = {1, 1, 1, 1};
-    MVE_ParticleEmitterPosition(e, 0, 0, -5);
-    MVE_AdvanceParticles(1000, 0.0f);
-    MVE_AdvanceParticles(2000, 0.0f);
-    MVE_UploadParticles();
-    ASSERT_EQ(rec->iParticles, 1);
+    ASSERT_NE(OneParticle(material, 0, 0, -5, 1.5707964f), nullptr);
     MVE_RenderWorld(-1);
     const std::vector<uint8_t> px = Pixels();
     auto at = [&](int x, int y) { return &px[(static_cast<size_t>(y) * width_ + x) * 4]; };
@@ -436,17 +431,7 @@ TEST_F(ParticleRenderTest, SoftParticleFadesByTheSceneDepth) {
     MVE_MoveObject(wall, 0, 0, -40, 0);
     const int material = MVE_CreateMaterial(-1, white, 20, "");
     MVE_GetMaterial(material)->fHardness = 0.5f;
-    const int e = MVE_CreateParticleEmitter(-1, material, "mist");
-    ASSERT_NE(e, 0);
-    MVE_PARTICLE_EMITTER *rec = MVE_GetParticleEmitter(e);
-    rec->fVelocity[0] = rec->fVelocity[1] = 0.0f;
-    rec->fLifeTime[0] = rec->fLifeTime[1] = 1e6f;
-    rec->v4fColor = {1, 1, 1, 1};
-    MVE_ParticleEmitterPosition(e, 0, 0, -5);
-    MVE_AdvanceParticles(1000, 0.0f);
-    MVE_AdvanceParticles(2000, 0.0f);
-    MVE_UploadParticles();
-    ASSERT_EQ(rec->iParticles, 1);
+    ASSERT_NE(OneParticle(material, 0, 0, -5), nullptr);
     MVE_RenderWorld(-1);
     const float alpha = (40.0f - 5.0f) / 128.0f * 0.5f;
     // Blended over the wall, which stays fully covered: the red background must not show through.

@@ -629,6 +629,33 @@ TEST_F(RenderTest, FreedProgramLeavesItsMaterialsUndrawn) {
     EXPECT_PIXEL(rgba, 59, 30, 0, 1, 0, 0);      // the cube's forward program still draws
 }
 
+// Objects wholly outside the view are left out, with the same picture: a 12-unit bar whose centre
+// lies beyond the left edge still shows its end, a cube far to the side is not drawn. A light's
+// shadow cube leaves out what lies beyond its range and keeps every shadow inside it.
+TEST_F(RenderTest, CullingLeavesOutOnlyWhatCannotShow) {
+    LookDown(6.0f);
+    MVE_EnableSun(0);
+    MVE_SetAmbientColor(0xFF404040);
+    MVE_SetBackgroundColor(0xFF000000);
+    const float a = 64 / 255.0f;
+    Place(cube_, Surface(0.2f, 0.6f, 1.0f), {-9.0f, 0, 0}, {12.0f, 0.5f, 0.5f});  // x from -15 to -3
+    Place(cube_, Surface(1, 1, 1), {40.0f, 0, 0}, {1, 1, 1});
+    MVE_RenderWorld(-1);
+    std::vector<uint8_t> rgba = Pixels();
+    EXPECT_PIXEL(rgba, 1, 30, 0.2f * a, 0.6f * a, 1.0f * a, 2);  // the bar's end at x = -3.1
+    EXPECT_PIXEL(rgba, 8, 30, 0, 0, 0, 0);                       // beside it: nothing
+    EXPECT_EQ(MVE_Engine().Render.Frame.uCulled, 1u);
+
+    // A shadow-casting light at (0, 3, 0) with range 4 over a plane: the bar reaches into its range
+    // and is drawn into its cube, the far cube is not (its shadows are checked by the other tests).
+    const int light = MVE_CreateLight(-1, 0, 3, 0, 1);
+    MVE_SetLightRange(light, 4.0f);
+    MVE_SetLightShadow(light, 1, 0);
+    Place(plane_, Surface(1, 1, 1), {0, -1, 0}, {40, 1, 40});
+    MVE_RenderWorld(-1);
+    EXPECT_EQ(MVE_Engine().Render.Frame.uCulled, 1u + 6u);  // the far cube: out of view, and out of all six faces
+}
+
 // Debug lines: vertex order of the primitives, the line matrix, chunked drawing and a drawn line.
 TEST_F(RenderTest, DebugLinesOrderMatrixChunksAndPixels) {
     MVE_LINE_STATE &l = MVE_Engine().Lines;

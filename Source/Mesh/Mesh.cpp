@@ -5,6 +5,7 @@
 #include "Object/Object.h"
 #include "Core/Engine.h"
 #include "Log/Log.h"
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <new>
@@ -257,6 +258,30 @@ static void ComputeTangents(MVE_MESH &mesh) {
     }
 }
 
+// The sphere around the box of the vertices: what the renderer tests against the view and the
+// lights' reach. Without vertices, or with a coordinate that is not finite, it stays unknown.
+static void BoundingSphere(MVE_MESH &mesh) {
+    mesh.fBoundRadius = -1.0f;
+    if (mesh.Vertex.empty()) return;
+    float lo[3], hi[3];
+    for (int k = 0; k < 3; ++k) lo[k] = hi[k] = (&mesh.Vertex[0].v4fVertex.x)[k];
+    for (const MVE_MESH_VERTEX &v : mesh.Vertex)
+        for (int k = 0; k < 3; ++k) {
+            const float x = (&v.v4fVertex.x)[k];
+            if (!std::isfinite(x)) return;
+            lo[k] = std::min(lo[k], x);
+            hi[k] = std::max(hi[k], x);
+        }
+    float radius = 0.0f;
+    for (int k = 0; k < 3; ++k) mesh.fBoundCenter[k] = 0.5f * (lo[k] + hi[k]);
+    for (const MVE_MESH_VERTEX &v : mesh.Vertex) {
+        const float dx = v.v4fVertex.x - mesh.fBoundCenter[0], dy = v.v4fVertex.y - mesh.fBoundCenter[1],
+                    dz = v.v4fVertex.z - mesh.fBoundCenter[2];
+        radius = std::max(radius, dx * dx + dy * dy + dz * dz);
+    }
+    mesh.fBoundRadius = std::sqrt(radius) * 1.0001f + 1e-6f;  // rounding never cuts a vertex off
+}
+
 static void Upload(MVE_MESH &mesh) {
     MVE_GL_TABLE &gl = MVE_gl();
     DeleteGLObjects(&mesh);  // re-finishing replaces the old objects instead of leaking them
@@ -315,6 +340,7 @@ int MVE_FinishMesh(MVE_MESH *mesh) {
         MVE_LogFail(MVE_FAIL_OUT_OF_MEMORY, "MVE_FinishMesh");
         return 0;
     }
+    BoundingSphere(m);
     if (GLReady()) Upload(m);
     MVE_LogDetail("Vertices: ", m.iVertices, "MVE_FinishMesh");
     MVE_LogDetail("Triangles: ", m.iIndices / 3, "MVE_FinishMesh");

@@ -41,6 +41,9 @@ struct MVE_MESH {
     std::vector<std::unique_ptr<MVE_MESH_GROUP>> Groups;  // order of first appearance
     std::vector<MVE_MESH_GROUP *> GroupTable;          // by iIndex, built by MVE_FinishMesh
     std::unordered_map<std::string, MVE_MESH_GROUP *> GroupIndex;
+    // Bounding sphere of the vertices as last finished (MVE_FinishMesh); a negative radius: unknown.
+    float fBoundCenter[3] = {0, 0, 0};
+    float fBoundRadius = -1.0f;
 };
 
 // Failure rows (red), kept here so tests can refer to them.

@@ -6,7 +6,9 @@
 #include "Mesh/Mesh.h"
 #include "Render/Render.h"
 #include "Shader/Shader.h"
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -47,14 +49,19 @@ bool HasAlpha(unsigned int texture, unsigned int target) {
 
 GLuint ModelBuffer() { return MVE_Engine().Shader.Buffers[MVE_BUFFER_MODEL].uBuffer; }
 
-// Draws the items of one material with `view`; the Model buffer is bound by the caller.
-void DrawItems(const MVE_DRAW_MATERIAL &m, const m4f &view, int bytes) {
+// Draws the items of one material with `view`, leaving out what `cull` (when given) rules out;
+// the Model buffer is bound by the caller.
+void DrawItems(const MVE_DRAW_MATERIAL &m, const m4f &view, int bytes, const MVE_CULL *cull) {
     const MVE_GL_TABLE &gl = MVE_gl();
-    const MVE_FRAME_COPY &f = R().Frame;
+    MVE_FRAME_COPY &f = R().Frame;
     GLuint bound = 0;
     float block[28];
     for (uint32_t i = m.uFirst, end = m.uFirst + m.uCount; i < end; ++i) {
         const MVE_DRAW_ITEM &item = f.Items[i];
+        if (cull && !cull->Visible(item.fSphere)) {
+            ++f.uCulled;
+            continue;
+        }
         ModelBlock(block, view, item.m4fModel);
         gl.glBufferSubData(GL_UNIFORM_BUFFER, 0, bytes, block);
         if (item.uVertexArray != bound) {
@@ -82,7 +89,55 @@ bool ReadsLinearDepth(const MVE_SHADER *shader) {
     return shader != MVE_GetBuiltinShader(shader->iType) || shader->iType == MVE_PROGRAM_WATER;
 }
 
+// Programs that move vertices in their vertex stage (wind) or that the engine does not know may
+// draw outside the mesh's sphere: their objects are never culled.
+bool Cullable(const MVE_SHADER *shader, int type) {
+    return shader == MVE_GetBuiltinShader(type) && type != MVE_PROGRAM_GRASS;
+}
+
+// The world-space sphere of an object: the mesh's sphere moved by the model matrix and grown by
+// its largest axis scale.
+void WorldSphere(float out[4], const m4f &model, const MVE_MESH *mesh) {
+    out[3] = -1.0f;
+    if (mesh->fBoundRadius < 0.0f) return;
+    const float *m = model.m, *c = mesh->fBoundCenter;
+    float scale = 0.0f;
+    for (int k = 0; k < 3; ++k)
+        scale = std::max(scale, m[4 * k] * m[4 * k] + m[4 * k + 1] * m[4 * k + 1] + m[4 * k + 2] * m[4 * k + 2]);
+    for (int r = 0; r < 3; ++r) out[r] = m[r] * c[0] + m[4 + r] * c[1] + m[8 + r] * c[2] + m[12 + r];
+    const float radius = mesh->fBoundRadius * std::sqrt(scale);
+    if (std::isfinite(radius) && std::isfinite(out[0]) && std::isfinite(out[1]) && std::isfinite(out[2])) out[3] = radius;
+}
+
 }  // namespace
+
+bool MVE_CULL::Visible(const float s[4]) const {
+    if (s[3] < 0.0f) return true;
+    if (iPlanes < 0) {
+        const float dx = s[0] - fPlane[0][0], dy = s[1] - fPlane[0][1], dz = s[2] - fPlane[0][2], reach = fPlane[0][3] + s[3];
+        return dx * dx + dy * dy + dz * dz <= reach * reach;
+    }
+    for (int i = 0; i < iPlanes; ++i)
+        if (fPlane[i][0] * s[0] + fPlane[i][1] * s[1] + fPlane[i][2] * s[2] + fPlane[i][3] < -s[3]) return false;
+    return true;
+}
+
+MVE_CULL MVE_ViewCull(const m4f &clip) {
+    MVE_CULL cull;
+    const float *m = clip.m;
+    // Row i of a column-major matrix; plane = row 3 +- row 0, 1, 2 (left, right, bottom, top, near, far).
+    auto row = [m](int i, int k) { return m[4 * k + i]; };
+    for (int axis = 0; axis < 3; ++axis)
+        for (int sign = -1; sign <= 1; sign += 2) {
+            float *p = cull.fPlane[cull.iPlanes];
+            for (int k = 0; k < 4; ++k) p[k] = row(3, k) + static_cast<float>(sign) * row(axis, k);
+            const float length = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+            if (!(length > 0.0f) || !std::isfinite(length)) return MVE_CULL();  // a broken projection culls nothing
+            for (int k = 0; k < 4; ++k) p[k] /= length;
+            ++cull.iPlanes;
+        }
+    return cull;
+}
 
 double MVE_RenderClock() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -148,6 +203,7 @@ void MVE_CopyFrame() {
     f.Materials.clear();
     f.Programs.clear();
     f.iMayGlow = f.iLastGroupReadsDepth = 0;
+    f.uCulled = 0;
     // Materials and shaders change only on this thread, so which material belongs to which
     // program can be settled before the lock is taken.
     const double start = MVE_RenderClock();
@@ -163,7 +219,8 @@ void MVE_CopyFrame() {
                 for (const MVE_OBJECT *object : filed.Objects) {
                     const MVE_MESH *mesh = object->pMesh;
                     if (!object->iFlag2 || !mesh || mesh->iVertexArray <= 0 || mesh->iIndices <= 0) continue;
-                    f.Items.push_back({object->m4fModel, static_cast<unsigned int>(mesh->iVertexArray), mesh->iIndices});
+                    f.Items.push_back({object->m4fModel, static_cast<unsigned int>(mesh->iVertexArray), mesh->iIndices, {}});
+                    WorldSphere(f.Items.back().fSphere, object->m4fModel, mesh);
                 }
                 material.uCount = static_cast<uint32_t>(f.Items.size()) - material.uFirst;
                 if (!material.uCount) continue;
@@ -199,9 +256,14 @@ void MVE_DrawRenderGroup(int group) {
     const MVE_FRAME_COPY &f = r.Frame;
     const MVE_GL_TABLE &gl = MVE_gl();
     const m4f &view = r.Camera.m4fView;
+    const MVE_CAMERA_PROJECTION &c = MVE_Engine().Shader.Camera;
+    m4f clip;
+    MVE_m4fMultiply(&clip, c.iMode ? &c.m4fPerspective : &c.m4fOrthographic, &view);
+    const MVE_CULL cull = MVE_ViewCull(clip);
     gl.glBindBuffer(GL_UNIFORM_BUFFER, ModelBuffer());
     for (uint32_t p = f.uGroupFirst[group], pend = p + f.uGroupCount[group]; p < pend; ++p) {
         const MVE_DRAW_PROGRAM &program = f.Programs[p];
+        const MVE_CULL *programCull = Cullable(program.pShader, program.iType) ? &cull : nullptr;
         MVE_UseShaderProgram(program.pShader, 0);
         for (uint32_t m = program.uFirst, mend = m + program.uCount; m < mend; ++m) {
             const MVE_DRAW_MATERIAL &material = f.Materials[m];
@@ -211,7 +273,7 @@ void MVE_DrawRenderGroup(int group) {
             if (lines) gl.glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
             MVE_ApplyMaterial(material.pMaterial);
             gl.glBindBuffer(GL_UNIFORM_BUFFER, ModelBuffer());
-            DrawItems(material, view, 112);
+            DrawItems(material, view, 112, programCull);
             if (lines) gl.glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
             if (cullOff || lines) gl.glEnable(GL_CULL_FACE);
         }
@@ -219,7 +281,7 @@ void MVE_DrawRenderGroup(int group) {
     gl.glBindVertexArray(0);
 }
 
-void MVE_DrawShadowCasters(const m4f &view, int mode) {
+void MVE_DrawShadowCasters(const m4f &view, int mode, const MVE_CULL *cull) {
     MVE_ENGINE &e = MVE_Engine();
     const MVE_FRAME_COPY &f = e.Render.Frame;
     const MVE_GL_TABLE &gl = MVE_gl();
@@ -253,7 +315,7 @@ void MVE_DrawShadowCasters(const m4f &view, int mode) {
                 const bool cullOff = !MVE_MaterialCullsBackFaces(material.pMaterial);
                 if (cullOff) gl.glDisable(GL_CULL_FACE);
                 gl.glBindBuffer(GL_UNIFORM_BUFFER, ModelBuffer());
-                DrawItems(material, view, 112);
+                DrawItems(material, view, 112, Cullable(program.pShader, program.iType) ? cull : nullptr);
                 if (cullOff) gl.glEnable(GL_CULL_FACE);
             }
         }

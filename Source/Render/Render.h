@@ -25,7 +25,18 @@ struct MVE_DRAW_ITEM {
     m4f m4fModel;
     unsigned int uVertexArray;
     int iIndices;
+    float fSphere[4];  // world-space bounding sphere (centre, radius); a negative radius is never culled
 };
+
+// What a pass can leave out: objects wholly outside the planes (a view volume, normals inward), or
+// with a negative plane count, wholly outside the sphere in fPlane[0] (a light's reach).
+struct MVE_CULL {
+    int iPlanes = 0;
+    float fPlane[6][4] = {};
+    bool Visible(const float sphere[4]) const;
+};
+// The six planes of the volume that `clip` (projection x view) maps into the clip cube.
+MVE_CULL MVE_ViewCull(const m4f &clip);
 struct MVE_DRAW_MATERIAL {
     MVE_MATERIAL *pMaterial;
     uint32_t uFirst, uCount;              // items
@@ -45,6 +56,7 @@ struct MVE_FRAME_COPY {
     // linear depth (otherwise nothing reads it after the depth pass).
     int iMayGlow = 1, iLastGroupReadsDepth = 1;
     int iStripsDrawn = 0;  // strip meshes drawn into the G-Buffer (they leave its depth at 1.0)
+    uint32_t uCulled = 0;  // draws left out this frame because the object was out of view or reach
 };
 
 // The objects filed under one material, in filing order.
@@ -120,7 +132,7 @@ void MVE_CopyFrame();
 void MVE_DrawRenderGroup(int group);
 // Shadow casters: groups 0 and 1 of the frame copy with `view` in place of the camera view.
 // `mode` 0 sun (program variants per material), 1 point light (plain program only).
-void MVE_DrawShadowCasters(const m4f &view, int mode);
+void MVE_DrawShadowCasters(const m4f &view, int mode, const MVE_CULL *cull = nullptr);
 // What the draw code needs of a material (the material module owns the record).
 MVE_SHADER *MVE_MaterialShader(const MVE_MATERIAL *material);
 float MVE_MaterialEmission(const MVE_MATERIAL *material);

@@ -159,6 +159,13 @@ void MVE_RenderPointShadow(const MVE_LIGHT *light, unsigned int cube) {
     gl.glEnable(GL_CULL_FACE);
     gl.glCullFace(GL_BACK);
     MVE_BeginShadowPass(1, light->fRange * 0.982f * 32.0f);
+    // Nothing beyond the light's range is lit by it, so nothing wholly out there can shadow what is.
+    MVE_CULL reach;
+    reach.iPlanes = -1;
+    reach.fPlane[0][0] = light->v4fPosition.x;
+    reach.fPlane[0][1] = light->v4fPosition.y;
+    reach.fPlane[0][2] = light->v4fPosition.z;
+    reach.fPlane[0][3] = std::fabs(light->fRange);
     for (int i = 0; i < 6; ++i) {
         gl.glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_CUBE_MAP_POSITIVE_X + i, cube, 0);
         gl.glClear(GL_DEPTH_BUFFER_BIT);
@@ -166,7 +173,7 @@ void MVE_RenderPointShadow(const MVE_LIGHT *light, unsigned int cube) {
         face.m[12] = light->v4fPosition.x;
         face.m[13] = light->v4fPosition.y;
         face.m[14] = light->v4fPosition.z;
-        MVE_DrawShadowCasters(MVE_RigidInverse(face), 1);
+        MVE_DrawShadowCasters(MVE_RigidInverse(face), 1, std::isfinite(light->fRange) ? &reach : nullptr);
     }
     // The 2D map goes back in place for the sun's next pass.
     gl.glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, s.uMap, 0);

@@ -151,7 +151,7 @@ int BuildReflected(const Reflected &p) {
 
 // Engine programs: files, defines and uniforms in index order, with the texture unit each sampler
 // is fixed to (-1 for plain uniforms).
-struct EngineSpec {
+struct EngineProgram {
     const char *name;
     const char *vertex, *fragment;
     const char *defines;
@@ -165,7 +165,7 @@ const char *const kSunShadow = "#define MVE_SUN\n#define MVE_SUN_SHADOW\n";
      {"vLightColor", -1}, {"fLightIntensity", -1}, {"mWorldToLightViewMatrix", -1},                         \
      {"mLightViewToProjectionMatrix", -1}, {"mWorldToCameraViewMatrix", -1}}
 
-const EngineSpec kEngine[MVE_EP_COUNT] = {
+const EngineProgram kEngine[MVE_EP_COUNT] = {
     {"Shadow", "Shadow.vert", "Shadow.frag", "", {{"DiffuseMap", 0}}},
     {"Array Shadow", "Shadow.vert", "Shadow.frag", "#define MVE_ARRAY\n", {{"DiffuseMap", 0}}},
     {"Wind Shadow", "Shadow.vert", "Shadow.frag", "#define MVE_WIND\n", {{"vWind", -1}, {"DiffuseMap", 0}}},
@@ -200,16 +200,16 @@ int MVE_BuildEngineProgram(MVE_ENGINE_PROGRAM which, MVE_GL_PROGRAM *out, const 
     if (!out) return 0;
     MVE_DeleteEngineProgram(out);
     if (which < 0 || which >= MVE_EP_COUNT || MVE_Engine().GL.iLoaded == 0) return 0;
-    const EngineSpec &spec = kEngine[which];
-    const std::string vertex = Text(spec.vertex, spec.defines, procedure);
-    const std::string fragment = Text(spec.fragment, spec.defines, procedure);
+    const EngineProgram &entry = kEngine[which];
+    const std::string vertex = Text(entry.vertex, entry.defines, procedure);
+    const std::string fragment = Text(entry.fragment, entry.defines, procedure);
     if (vertex.empty() || fragment.empty()) return 0;
-    GLuint program = CompileAndLink(spec.name, vertex, fragment, "VertexShader: ", "FragmentShader: ", procedure);
+    GLuint program = CompileAndLink(entry.name, vertex, fragment, "VertexShader: ", "FragmentShader: ", procedure);
     if (!program) return 0;
     const MVE_GL_TABLE &gl = MVE_gl();
     out->uProgram = program;
     gl.glUseProgram(program);
-    for (const auto &[name, unit] : spec.uniforms) {
+    for (const auto &[name, unit] : entry.uniforms) {
         const GLint location = gl.glGetUniformLocation(program, name);
         out->Locations.push_back(location);
         if (unit >= 0 && location >= 0) gl.glUniform1i(location, unit);

@@ -5,7 +5,8 @@
 //   returns: ...                   what the result means
 //   fails: "Fail: Mesh not found!" a red row it may write ("…" or "..." where a value goes);
 //   fails: none                    or that it writes none
-//   include: @registry             the rows of a shared entry [@registry]
+//   include: @registry             the rows of a shared entry [@registry], or of a procedure it
+//                                  calls (include: MVE_CatchShader)
 // A line that starts with a space continues the field above it; "#" starts a comment line.
 #include "ApiDoc.h"
 #include <sstream>

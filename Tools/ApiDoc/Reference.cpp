@@ -93,9 +93,17 @@ class Writer {
         return a + (last == '.' || last == '!' || last == '?' ? " " : ". ") + b;
     }
 
-    // Rows of an entry: what the sources show, then the notes' own, then the shared sets it includes.
+    // Rows of an entry: what the sources show, then the notes' own, then those of the entries it
+    // includes (a shared set, or a procedure it calls).
     std::vector<std::string> Rows(const std::string &name) const {
         std::vector<std::string> rows;
+        std::set<std::string> visited;
+        CollectRows(name, rows, visited);
+        return rows;
+    }
+
+    void CollectRows(const std::string &name, std::vector<std::string> &rows, std::set<std::string> &visited) const {
+        if (!visited.insert(name).second) return;
         auto add = [&](const std::string &r) {
             if (std::find(rows.begin(), rows.end(), r) == rows.end()) rows.push_back(r);
         };
@@ -104,11 +112,8 @@ class Writer {
             for (const ApiRow &r : found->second) add(r.sText);
         if (const ApiNote *n = Note(name)) {
             for (const auto &f : n->Fails) add(f.first);
-            for (const auto &inc : n->Includes)
-                if (const ApiNote *shared = Note(inc.first))
-                    for (const auto &f : shared->Fails) add(f.first);
+            for (const auto &inc : n->Includes) CollectRows(inc.first, rows, visited);
         }
-        return rows;
     }
 
     // A row of the notes is true when the sources write it: a row found there, or literal pieces
@@ -148,9 +153,12 @@ class Writer {
             const ApiNote &n = in_.Notes.Entries.at(name);
             for (const auto &inc : n.Includes) {
                 used.insert(inc.first);
-                if (inc.first.empty() || inc.first[0] != '@' || !Note(inc.first))
+                bool shared = !inc.first.empty() && inc.first[0] == '@' && Note(inc.first);
+                auto target = items_.find(inc.first);
+                bool procedure = target != items_.end() && target->second->eKind == ApiItem::Procedure;
+                if (!shared && !procedure)
                     problems_.push_back(NoteAt(n, inc.second) + "includes \"" + inc.first +
-                                        "\", which is no shared entry [@...] of the notes");
+                                        "\", which is neither a shared entry [@...] of the notes nor a procedure");
             }
             for (const auto &f : n.Fails)
                 if (!Written(f.first))

@@ -152,7 +152,18 @@ struct Site {
     std::string sWhere;
     int iDepth;                          // helpers followed so far
     size_t iPos;                         // where the row is written, as a token of the function's file
+    std::vector<struct Frame> Through;   // the helpers it came through
 };
+
+// Where names are looked up: the function the row stands in first, then the helpers it came
+// through (a local variable of a helper travels into its caller with the helper's expression; its
+// value reads the helper's parameters as that call passed them).
+struct Frame {
+    int iFunction;
+    size_t iPos;        // the token being read
+    int iCall = -1;     // the call that entered this helper, -1 for the row's own function
+};
+using Frames = std::vector<Frame>;
 
 bool IsKeyword(const std::string &w) {
     static const std::set<std::string> k = {"if", "for", "while", "switch", "catch", "return", "sizeof",
@@ -225,7 +236,7 @@ class Scanner {
                 if (x.eKind == Token::String) facts.Literals.push_back(x.Value());
         std::deque<Site> work;
         for (const Call &c : calls_) {
-            Site s{c.iFunction, {}, {}, {}, Where(c), 0, c.iPos};
+            Site s{c.iFunction, {}, {}, {}, Where(c), 0, c.iPos, {}};
             if (c.sCallee == "MVE_LogFail" && c.Args.size() == 2) {
                 s.Message = c.Args[0];
                 s.Procedure = c.Args[1];
@@ -247,13 +258,14 @@ class Scanner {
             std::string key = std::to_string(s.iFunction) + "@" + std::to_string(s.iPos) + "|" + Text(s.Message) + "|" + Text(s.Color) + "|" +
                               Text(s.Procedure);
             if (!seen.insert(key).second) continue;
-            if (UsesParams(s)) {
-                if (s.iDepth < 6) FollowToCallers(s, work);
-                continue;
-            }
+            // A value passed in comes from the callers; a procedure nobody in the engine calls (the
+            // public ones) writes it as it stands.
+            if (UsesParams(s) && s.iDepth < 6 && FollowToCallers(s, work) > 0) continue;
             if (!s.Color.empty() && !MayBeRed(s.Color)) continue;
             std::string procedure = ResolveName(s.Procedure, s.iFunction);
-            for (const std::string &text : Render(s.Message, s.iFunction, s.iPos, 0)) {
+            Frames frames = {{s.iFunction, s.iPos, -1}};
+            frames.insert(frames.end(), s.Through.begin(), s.Through.end());
+            for (const std::string &text : Render(s.Message, frames, 0)) {
                 if (text == kEllipsis) {
                     if (!procedure.empty()) facts.Computed[procedure].push_back(s.sWhere);
                     continue;
@@ -448,13 +460,18 @@ class Scanner {
         return out;
     }
 
-    void FollowToCallers(const Site &s, std::deque<Site> &work) const {
+    int FollowToCallers(const Site &s, std::deque<Site> &work) const {
+        int callers = 0;
         for (const Call &c : calls_) {
             if (c.sCallee != funcs_[s.iFunction].sName || Callee(c) != s.iFunction) continue;
             Site next{c.iFunction, Substitute(s.Message, s.iFunction, c), Substitute(s.Color, s.iFunction, c),
-                      Substitute(s.Procedure, s.iFunction, c), Where(c), s.iDepth + 1, c.iPos};
+                      Substitute(s.Procedure, s.iFunction, c), Where(c), s.iDepth + 1, c.iPos, {}};
+            next.Through.push_back({s.iFunction, s.iPos, static_cast<int>(&c - calls_.data())});
+            next.Through.insert(next.Through.end(), s.Through.begin(), s.Through.end());
             work.push_back(next);
+            callers += 1;
         }
+        return callers;
     }
 
     const Constant *FindConstant(const std::string &name, int function) const {
@@ -488,8 +505,24 @@ class Scanner {
         return "";
     }
 
+    // A choice between two named constants ("type == GL_VERTEX_SHADER", once the helper's
+    // parameter reads as the caller's constant): 1 true, 0 false, -1 not known here.
+    static int Condition(const Tokens &e) {
+        Tokens t;
+        for (const Token &x : e)
+            if (!(x.eKind == Token::Punct && (x.sText == "(" || x.sText == ")"))) t.push_back(x);
+        if (t.size() != 3 || t[0].eKind != Token::Ident || t[2].eKind != Token::Ident) return -1;
+        if (t[1].sText != "==" && t[1].sText != "!=") return -1;
+        auto constant = [](const std::string &w) {
+            return std::all_of(w.begin(), w.end(), [](char c) { return std::isupper(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_'; });
+        };
+        if (t[0].sText != t[2].sText && !(constant(t[0].sText) && constant(t[2].sText))) return -1;
+        const bool equal = t[0].sText == t[2].sText;
+        return (t[1].sText == "==") == equal ? 1 : 0;
+    }
+
     // The texts an expression can have; "…" for every part only known while the engine runs.
-    std::vector<std::string> Render(const Tokens &e, int function, size_t pos, int depth) const {
+    std::vector<std::string> Render(const Tokens &e, const Frames &at, int depth) const {
         if (depth > 8) return {kEllipsis};
         Tokens t = e;
         while (t.size() >= 2 && t.front().sText == "(" && Match(t, 0, t.size()) == t.size() - 1)
@@ -511,8 +544,10 @@ class Scanner {
                 if (level != 0) continue;
                 if (y == "?") nested += 1;
                 if (y == ":" && nested-- == 0) {
-                    std::vector<std::string> a = Render(Tokens(t.begin() + k + 1, t.begin() + m), function, pos, depth + 1);
-                    std::vector<std::string> b = Render(Tokens(t.begin() + m + 1, t.end()), function, pos, depth + 1);
+                    const int known = Condition(Tokens(t.begin(), t.begin() + k));
+                    std::vector<std::string> a, b;
+                    if (known != 0) a = Render(Tokens(t.begin() + k + 1, t.begin() + m), at, depth + 1);
+                    if (known != 1) b = Render(Tokens(t.begin() + m + 1, t.end()), at, depth + 1);
                     a.insert(a.end(), b.begin(), b.end());
                     return Unique(a);
                 }
@@ -521,7 +556,7 @@ class Scanner {
         }
         std::vector<std::string> texts = {""};
         for (const Tokens &term : Split(t, 0, t.size(), "+")) {
-            std::vector<std::string> parts = RenderTerm(term, function, pos, depth);
+            std::vector<std::string> parts = RenderTerm(term, at, depth);
             std::vector<std::string> next;
             for (const std::string &a : texts)
                 for (const std::string &b : parts)
@@ -531,27 +566,35 @@ class Scanner {
         return Unique(texts);
     }
 
-    std::vector<std::string> RenderTerm(const Tokens &t, int function, size_t pos, int depth) const {
+    std::vector<std::string> RenderTerm(const Tokens &t, const Frames &at, int depth) const {
         if (t.size() == 1 && t[0].eKind == Token::String) return {t[0].Value()};
         if (IsPath(t)) {
-            if (t.size() == 1)
-                if (const Constant *c = FindConstant(t[0].sText, function)) return {c->sValue};
-            std::vector<std::pair<Tokens, size_t>> values = Assignments(t, function, pos);
-            if (values.empty()) return {kEllipsis};
-            std::vector<std::string> out;
-            for (const auto &v : values) {
-                std::vector<std::string> r = Render(v.first, function, v.second, depth + 1);
-                out.insert(out.end(), r.begin(), r.end());
+            for (size_t f = 0; f < at.size(); ++f) {
+                if (t.size() == 1)
+                    if (const Constant *c = FindConstant(t[0].sText, at[f].iFunction)) return {c->sValue};
+                std::vector<std::pair<Tokens, size_t>> values = Assignments(t, at[f].iFunction, at[f].iPos);
+                if (values.empty()) continue;
+                std::vector<std::string> out;
+                for (const auto &v : values) {
+                    Frames there = at;
+                    there[f].iPos = v.second;
+                    Tokens value = v.first;
+                    for (size_t g = f; g > 0 && at[g].iCall >= 0; --g)
+                        value = Substitute(value, at[g].iFunction, calls_[at[g].iCall]);
+                    std::vector<std::string> r = Render(value, there, depth + 1);
+                    out.insert(out.end(), r.begin(), r.end());
+                }
+                return Unique(out);
             }
-            return Unique(out);
+            return {kEllipsis};
         }
-        if (!t.empty() && t[0].sText == "(" && Match(t, 0, t.size()) == t.size() - 1) return Render(t, function, pos, depth + 1);
+        if (!t.empty() && t[0].sText == "(" && Match(t, 0, t.size()) == t.size() - 1) return Render(t, at, depth + 1);
         // std::string(x) and x.c_str() are the text of x.
         if (t.size() >= 6 && t[0].sText == "std" && t[1].sText == "::" && t[2].sText == "string" && t[3].sText == "(" &&
             Match(t, 3, t.size()) == t.size() - 1)
-            return Render(Tokens(t.begin() + 4, t.end() - 1), function, pos, depth + 1);
+            return Render(Tokens(t.begin() + 4, t.end() - 1), at, depth + 1);
         if (t.size() >= 4 && t[t.size() - 3].sText == "c_str" && t[t.size() - 4].sText == ".")
-            return Render(Tokens(t.begin(), t.end() - 4), function, pos, depth + 1);
+            return Render(Tokens(t.begin(), t.end() - 4), at, depth + 1);
         return {kEllipsis};
     }
 

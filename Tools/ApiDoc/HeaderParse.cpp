@@ -217,7 +217,12 @@ ApiHeader ParseHeader(const std::string &text, std::vector<std::string> &problem
                     std::string firstLine = CommentLine(lines[i0].substr(column));
                     size_t d2 = firstLine.find_first_not_of('-');
                     SplitBanner(d2 == std::string::npos ? "" : firstLine.substr(d2), title, note);
-                    for (size_t k = i0 + 1; k <= i; ++k) note = JoinText(note, CommentLine(lines[k]));
+                    std::string more;
+                    for (size_t k = i0 + 1; k <= i; ++k) more = JoinText(more, CommentLine(lines[k]));
+                    // The parenthesis is a phrase of its own; the lines under the banner follow it.
+                    if (!note.empty() && !more.empty() && std::string(".!?:;").find(note.back()) == std::string::npos)
+                        note += ".";
+                    note = JoinText(note, more);
                 }
                 ApiArea a;
                 a.sTitle = title;

@@ -64,6 +64,8 @@ class Writer {
             if (IsWordChar(c) && (i == 0 || !IsWordChar(s[i - 1]))) {
                 size_t j = i;
                 while (j < s.size() && IsWordChar(s[j])) j += 1;
+                // A family of names ("MVE_WINDOW_*") reads as one name.
+                if (j < s.size() && s[j] == '*' && s[j - 1] == '_') j += 1;
                 std::string word = s.substr(i, j - i);
                 bool named = items_.count(word) != 0;
                 if (named || word.find('_') != std::string::npos) {
@@ -137,14 +139,32 @@ class Writer {
             }
             if (fits && (pieces.back().empty() || pos == known.size())) return true;
         }
-        for (const std::string &piece : pieces) {
-            std::string p = Trim(piece);
-            if (p.empty()) continue;
-            bool found = false;
-            for (const std::string &lit : in_.Facts.Literals) found = found || lit.find(p) != std::string::npos;
-            if (!found) return false;
-        }
+        for (const std::string &piece : pieces)
+            if (!Literal(piece)) return false;
         return true;
+    }
+
+    // Whether a text stands in the sources as written: inside one string literal, or as the end of
+    // one, whole literals, and the start of another, as a row is put together from them.
+    bool Literal(const std::string &piece) const {
+        if (piece.empty()) return true;
+        const std::vector<std::string> &lits = in_.Facts.Literals;
+        for (const std::string &lit : lits)
+            if (lit.find(piece) != std::string::npos) return true;
+        std::vector<bool> reached(piece.size() + 1, false);
+        for (const std::string &lit : lits)
+            for (size_t k = 1; k <= lit.size() && k < piece.size(); ++k)
+                if (lit.compare(lit.size() - k, k, piece, 0, k) == 0) reached[k] = true;
+        for (size_t i = 1; i < piece.size(); ++i) {
+            if (!reached[i]) continue;
+            for (const std::string &lit : lits) {
+                if (lit.empty()) continue;
+                const size_t rest = piece.size() - i;
+                if (lit.size() >= rest && lit.compare(0, rest, piece, i, rest) == 0) return true;
+                if (lit.size() < rest && piece.compare(i, lit.size(), lit) == 0) reached[i + lit.size()] = true;
+            }
+        }
+        return false;
     }
 
     void CheckNotes() {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace apidoc {
+
 // ---------------------------------------------------------------- The header
 
 struct ApiParam {
@@ -99,3 +101,5 @@ std::string BuildReference(const ApiInputs &in, std::vector<std::string> &proble
 std::string Trim(const std::string &s);
 std::string FoldSpaces(const std::string &s);
 extern const char *const kEllipsis;   // "…", where a row holds a value of the moment
+
+}  // namespace apidoc

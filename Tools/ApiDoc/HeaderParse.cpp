@@ -5,6 +5,8 @@
 #include <cctype>
 #include <sstream>
 
+namespace apidoc {
+
 const char *const kEllipsis = "\xE2\x80\xA6";
 
 std::string Trim(const std::string &s) {
@@ -193,6 +195,7 @@ ApiHeader ParseHeader(const std::string &text, std::vector<std::string> &problem
     bool afterItem = false;   // the previous line ended a declaration: an indented comment continues it
     bool groupStart = true;   // a blank line or a comment came since the last constant
     bool sawIntro = false;
+    std::string guard;
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string raw = lines[i];
         const std::string t = Trim(raw);
@@ -255,7 +258,8 @@ ApiHeader ParseHeader(const std::string &text, std::vector<std::string> &problem
             std::istringstream words(t);
             std::string directive, name;
             words >> directive >> name;
-            if (directive != "#define" || name == "MVE_H") continue;
+            if (directive == "#ifndef") guard = name;
+            if (directive != "#define" || name == guard) continue;   // the include guard is no constant
             ApiItem c;
             c.eKind = ApiItem::Constant;
             c.sName = name;
@@ -315,3 +319,5 @@ ApiHeader ParseHeader(const std::string &text, std::vector<std::string> &problem
     }
     return header;
 }
+
+}  // namespace apidoc

@@ -11,6 +11,8 @@
 #include "ApiDoc.h"
 #include <sstream>
 
+namespace apidoc {
+
 namespace {
 
 std::string Ellipsis(std::string s) {
@@ -95,3 +97,5 @@ ApiNotes ParseNotes(const std::string &text, std::vector<std::string> &problems)
     }
     return notes;
 }
+
+}  // namespace apidoc

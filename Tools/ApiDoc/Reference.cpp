@@ -6,6 +6,8 @@
 #include <cctype>
 #include <sstream>
 
+namespace apidoc {
+
 namespace {
 
 const char *const kRegenerate = "cmake --build build --target mve-apidoc";
@@ -320,7 +322,7 @@ class Writer {
             for (const ApiParam &p : i.Params)
                 for (const auto &np : n->Params)
                     if (np.first == p.sName) ps.push_back("`" + p.sName + "`: " + Prose(np.second));
-            lines.push_back(List("Parameters", ps));
+            if (!ps.empty()) lines.push_back(List("Parameters", ps));
         }
         if (i.eKind == ApiItem::Procedure && i.sReturn != "void" && n && !n->sReturns.empty())
             lines.push_back("- **Returns:** " + Prose(n->sReturns));
@@ -349,3 +351,5 @@ std::string BuildReference(const ApiInputs &in, std::vector<std::string> &proble
     Writer w(in, problems, missing);
     return w.Build();
 }
+
+}  // namespace apidoc

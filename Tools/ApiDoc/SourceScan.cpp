@@ -9,6 +9,8 @@
 #include <deque>
 #include <functional>
 
+namespace apidoc {
+
 namespace {
 
 struct Token {
@@ -690,3 +692,5 @@ ApiSourceFacts ScanSources(const std::vector<std::pair<std::string, std::string>
     Scanner scanner(files);
     return scanner.Run();
 }
+
+}  // namespace apidoc

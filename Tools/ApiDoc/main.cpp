@@ -13,6 +13,7 @@
 #include <sstream>
 
 namespace fs = std::filesystem;
+using namespace apidoc;
 
 namespace {
 
@@ -56,10 +57,10 @@ void PrintDiff(const std::string &committed, const std::string &generated, int b
             if (i < x.size() && j < y.size() && x[i] == y[j]) {
                 ops.push_back({' ', x[i]});
                 i += 1, j += 1;
-            } else if (j < y.size() && (i == x.size() || L[i][j + 1] >= L[i + 1][j])) {
-                ops.push_back({'+', y[j++]});
-            } else {
+            } else if (i < x.size() && (j == y.size() || L[i + 1][j] >= L[i][j + 1])) {
                 ops.push_back({'-', x[i++]});
+            } else {
+                ops.push_back({'+', y[j++]});
             }
         }
     } else {
@@ -160,7 +161,7 @@ int main(int argc, char **argv) {
         status = 1;
     }
     if (!missing.empty()) {
-        std::cout << "\ndocs/api-notes.txt lacks what the reference needs for " << missing.size()
+        std::cout << (status ? "\n" : "") << "docs/api-notes.txt lacks what the reference needs for " << missing.size()
                   << (missing.size() == 1 ? " name" : " names")
                   << " of Include/MVE.h. Add these entries (the file's head explains the fields), then run `"
                   << kRegenerate << "` and commit docs/API.md:\n\n";
@@ -171,7 +172,7 @@ int main(int argc, char **argv) {
         std::string committed;
         ReadFile(root / "docs/API.md", committed);
         if (committed != reference) {
-            std::cout << "\ndocs/API.md is not what Include/MVE.h, docs/api-notes.txt, docs/first-program.c and the "
+            std::cout << (status ? "\n" : "") << "docs/API.md is not what Include/MVE.h, docs/api-notes.txt, docs/first-program.c and the "
                          "rows of Source/ give now. Run `"
                       << kRegenerate << "` and commit docs/API.md. Differences (- committed, + generated):\n";
             PrintDiff(committed, reference, 60);

@@ -1,8 +1,10 @@
-// The reference's first program (docs/first-program.c, built as strict C by the suite) run as its
-// readers run it: a process of its own in an empty folder, headless, for a counted number of frames.
-// It must end well, leave a log without a red row, and its last frame must show the scene.
+// docs/ as its readers meet it. The first program (docs/first-program.c, built as strict C by the
+// suite) runs as a process of its own in an empty folder, headless, for a counted number of frames:
+// it must end well, leave a log without a red row, and show its scene. The reference check, run on
+// a changed copy of the header, must say what to add.
 #include "Platform/Platform.h"
 #include "TestSupport.h"
+#include <algorithm>
 #include <cstdlib>
 #include <sys/wait.h>
 
@@ -61,4 +63,48 @@ TEST_F(Docs, FirstProgramRuns) {
     const Pixel warm = Mean(shot, 776, 470, 10), far = Mean(shot, 100, 500, 10);
     EXPECT_GT(warm.r - warm.b, far.r - far.b + 20) << "under the light " << warm.r << " " << warm.g << " " << warm.b;
     EXPECT_GT(Distance(far, background), 60);
+}
+
+// What a later engineer meets after adding a procedure to the header and renaming a parameter the
+// notes explain: the check fails, says which entry to add and which note went stale, and shows the
+// reference's change as a diff. Run on a copy of the real header and notes over the real sources.
+TEST_F(Docs, ReferenceCheckSaysWhatANewProcedureNeeds) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir_ / "tree" / "Include");
+    fs::create_directories(dir_ / "tree" / "docs");
+    fs::create_directory_symlink(MVE_TEST_SOURCE_ROOT "/Source", dir_ / "tree" / "Source");
+    for (const char *file : {"docs/API.md", "docs/api-notes.txt", "docs/first-program.c"})
+        fs::copy_file(fs::path(MVE_TEST_SOURCE_ROOT) / file, dir_ / "tree" / file);
+    std::string header = mvetest::ReadFile(fs::path(MVE_TEST_SOURCE_ROOT) / "Include/MVE.h");
+    const std::string anchor = "int   MVE_GetMaterialID(const char *name);";
+    const size_t at = header.find(anchor);
+    ASSERT_NE(at, std::string::npos);
+    const size_t lineEnd = header.find('\n', at);
+    header.insert(lineEnd + 1, "int   MVE_GetMaterialTexture(int material, int slot); /* texture in a slot 0..3 */\n");
+    const size_t mode = header.find("int   MVE_LoadSoundFile(int id, const char *file, int mode,");
+    ASSERT_NE(mode, std::string::npos);
+    header.replace(header.find("int mode", mode), 8, "int flags");
+    mvetest::WriteFile(dir_ / "tree" / "Include/MVE.h", header);
+    const int line = 2 + static_cast<int>(std::count(header.begin(), header.begin() + lineEnd, '\n'));  // the line after the anchor
+
+    const std::string command = "'" MVE_TEST_APIDOC "' --check tree generated.md > report.txt 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string report = mvetest::ReadFile(dir_ / "report.txt");
+    EXPECT_NE(report.find("[MVE_LoadSoundFile] has no parameter \"mode\" in Include/MVE.h"), std::string::npos) << report;
+    EXPECT_NE(report.find("lacks what the reference needs for 1 name"), std::string::npos) << report;
+    EXPECT_NE(report.find("[MVE_GetMaterialTexture]   # Include/MVE.h:" + std::to_string(line) +
+                          "\nreturns: <what the result means, and what it is on failure>"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("cmake --build build --target mve-apidoc"), std::string::npos);
+    EXPECT_NE(report.find("- `int MVE_LoadSoundFile(int id, const char *file, int mode, const char *name)`\n"
+                          "+ `int MVE_LoadSoundFile(int id, const char *file, int flags, const char *name)`"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("+ ### MVE_GetMaterialTexture"), std::string::npos) << report;
+    // The reference is still written, for a look at what changed.
+    EXPECT_NE(mvetest::ReadFile(dir_ / "generated.md").find("`int MVE_GetMaterialTexture(int material, int slot)`"),
+              std::string::npos);
 }

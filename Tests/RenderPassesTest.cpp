@@ -17,13 +17,6 @@ class RenderLargeTest : public RenderTest {
     }
 };
 
-// The point of a wall `distance` ahead (facing the camera at the origin) that a pixel sees.
-Vec WallAt(int px, int py, int width, int height, float distance) {
-    const float t = std::tan(22.5f * kPi / 180.0f), aspect = float(width) / float(height);
-    const float nx = 2.0f * (px + 0.5f) / width - 1.0f, ny = 1.0f - 2.0f * (py + 0.5f) / height;
-    return {distance * nx * t * aspect, distance * ny * t, -distance};
-}
-
 // A wall of `material` filling the view `distance` ahead, or the part of it between x0..x1, y0..y1.
 int Wall(int plane, int material, float distance, float x0 = -20, float x1 = 20, float y0 = -20, float y1 = 20) {
     const int object = MVE_CreateObject(-1, plane, material, "", 0, 1);
@@ -33,22 +26,35 @@ int Wall(int plane, int material, float distance, float x0 = -20, float x1 = 20,
     return object;
 }
 
-// The camera stands far outside the light's range and looks at a wall the light is close to. Only
-// the light's volume is shaded from here, so it must enclose everything the range lights: every
-// pixel follows the attenuation out to 0.982 x range, including the faint rim of the disc, both
-// for the light drawn with the others in one call and for the light casting shadows, drawn alone.
+// The camera stands far outside a point light's range, 30 degrees above the floor the light hangs
+// just over. Only the light's volume is shaded, and from here the floor to the left and right of
+// the light lies at the volume's outline: the volume must enclose all of the range, or the faint
+// rim of the lit disc is cut off there. Every pixel follows the attenuation out to 0.982 x range,
+// with the light drawn with the others in one call, and casting shadows, drawn alone.
 TEST_F(RenderLargeTest, PointLightSeenFromOutsideItsRange) {
     MVE_EnableSun(0);
     MVE_SetAmbientColor(0xFF101010);
-    const float distance = 8.0f, range = 4.0f, intensity = 8.0f;
-    const Vec diffuse = {0.7f, 0.8f, 0.9f};
-    Wall(plane_, Surface(diffuse.x, diffuse.y, diffuse.z), distance);
-    const Vec light = {0.7f, -0.5f, -distance + 2.4f};
+    const float range = 4.0f, intensity = 30.0f, pitch = 30.0f * kPi / 180.0f;
+    const Vec diffuse = {0.7f, 0.8f, 0.9f}, light = {0.3f, 0.8f, -10.0f};
+    Place(plane_, Surface(diffuse.x, diffuse.y, diffuse.z), {0, 0, -10}, {200, 1, 200});
+    const Vec eye = {0, light.y + 10.0f * std::tan(pitch), 0};
+    MVE_MoveCamera(eye.x, eye.y, eye.z, 0);
+    MVE_RotateCamera(-30, 0, 0, 0);
     const int lamp = MVE_CreateLight(-1, light.x, light.y, light.z, 1);
     ASSERT_NE(lamp, 0);
     MVE_SetLightIntensity(lamp, intensity);
     MVE_SetLightRange(lamp, range);
-    ASSERT_GT(Length(light), range / 0.93417f + 1.0f) << "the eye must be outside the volume";
+    ASSERT_GT(Length(light - eye), 2.0f * range) << "the eye must be outside the volume";
+    // The floor point a pixel sees: forward (0, -sin, -cos), up (0, cos, -sin), right (1, 0, 0).
+    const float t = std::tan(22.5f * kPi / 180.0f), aspect = float(width_) / float(height_);
+    auto floorAt = [&](int px, int py, Vec &p) {
+        const float nx = (2.0f * (px + 0.5f) / width_ - 1.0f) * t * aspect, ny = (1.0f - 2.0f * (py + 0.5f) / height_) * t;
+        const Vec ray = {nx, -std::sin(pitch) + ny * std::cos(pitch), -std::cos(pitch) - ny * std::sin(pitch)};
+        if (ray.y > -0.1f) return false;  // towards the horizon, beyond the far plane
+        const float s = -eye.y / ray.y;
+        p = {eye.x + s * ray.x, 0.0f, eye.z + s * ray.z};
+        return true;
+    };
     const float ambient = 16 / 255.0f;
     for (int shadow : {0, 1}) {
         SCOPED_TRACE(shadow ? "casting shadows" : "without shadows");
@@ -58,17 +64,21 @@ TEST_F(RenderLargeTest, PointLightSeenFromOutsideItsRange) {
         int lit = 0, rim = 0, dark = 0;
         for (int y = 0; y < height_; ++y)
             for (int x = 0; x < width_; ++x) {
-                const Vec p = WallAt(x, y, width_, height_, distance), d = light - p;
+                Vec p;
+                if (!floorAt(x, y, p)) continue;
+                const Vec d = light - p;
                 const float a = std::max(0.0f, 1.0f - Length(d) / (0.982f * range));
-                const float k = ambient + intensity * a * std::max(0.0f, d.z / Length(d));
-                EXPECT_PIXEL(rgba, x, y, diffuse.x * k, diffuse.y * k, diffuse.z * k, 3);
+                const float k = ambient + intensity * a * std::max(0.0f, d.y / Length(d));
+                // The G-Buffer keeps positions at half precision: bright, steep parts get a little more.
+                const float tolerance = 3.0f + 0.04f * float(Byte(diffuse.z * k));
+                EXPECT_PIXEL(rgba, x, y, diffuse.x * k, diffuse.y * k, diffuse.z * k, tolerance);
                 if (a > 0) ++lit;
-                if (a > 0 && Length(d) > 0.93f * range) ++rim;
+                if (a > 0 && Length(d) > 0.93f * range && std::fabs(d.x) > 0.8f * range) ++rim;
                 if (a == 0) ++dark;
             }
-        EXPECT_GT(lit, 4000);
-        EXPECT_GT(rim, 400);
-        EXPECT_GT(dark, 4000);
+        EXPECT_GT(lit, 1000);
+        EXPECT_GT(rim, 20);
+        EXPECT_GT(dark, 1000);
         if (HasFailure()) return;
     }
 }

@@ -471,7 +471,7 @@ TEST_F(ParticleRenderTest, BillboardProjectionModesFaceTheCamera) {
 // Billboards blend by their material's factors over whatever lies behind them: a 40 % opaque one
 // over a lit wall and over the bare background both let 60 % of it through, and an additive one
 // adds its colour to the wall. Only the blended result may show, never the background behind the
-// wall or a darkened copy of the billboard.
+// wall or a darkened copy of the billboard. Particles blend by their material the same way.
 TEST_F(ParticleRenderTest, BillboardsBlendOverTheWallAndTheBackground) {
     if (HasFatalFailure()) return;
     MVE_SetGlow(0);
@@ -496,14 +496,19 @@ TEST_F(ParticleRenderTest, BillboardsBlendOverTheWallAndTheBackground) {
     MVE_ScaleObject(wall, 40, 1, 20, 0);
 
     const int glass = MVE_CreateMaterial(-1, texture("orange.png", 255, 40, 0, 102), 21, "");
-    const int light = MVE_CreateMaterial(-1, texture("green.png", 0, 100, 0, 255), 21, "");
-    MVE_GetMaterial(light)->iBlendSource = 1;       // GL_ONE
-    MVE_GetMaterial(light)->iBlendDestination = 1;  // GL_ONE
+    const int greenTexture = texture("green.png", 0, 100, 0, 255);
+    const int light = MVE_CreateMaterial(-1, greenTexture, 21, ""), lightParticles = MVE_CreateMaterial(-1, greenTexture, 19, "");
+    for (int additive : {light, lightParticles}) {
+        MVE_GetMaterial(additive)->iBlendSource = 1;       // GL_ONE
+        MVE_GetMaterial(additive)->iBlendDestination = 1;  // GL_ONE
+    }
     const int over = MVE_CreateBillboard(-1, glass, 0, 2, "");
     const int added = MVE_CreateBillboard(-1, light, 0, 1, "");
     ASSERT_NE(MVE_AddBillboard(over, -1.3f, -1.0f, -5, 0, 0, 0, 1, 1, 1), nullptr);  // lower left, over the wall
     ASSERT_NE(MVE_AddBillboard(over, 0.0f, 1.0f, -5, 0, 0, 0, 1, 1, 1), nullptr);    // top middle, over the background
     ASSERT_NE(MVE_AddBillboard(added, 1.3f, -1.0f, -5, 0, 0, 0, 1, 1, 1), nullptr);  // lower right, over the wall
+    // A particle drawn additively too, low in the middle over the wall.
+    ASSERT_NE(OneParticle(lightParticles, 0.0f, -1.7f, -5), nullptr);
     MVE_RenderWorld(-1);
     const std::vector<uint8_t> px = Pixels();
     const float a = 102 / 255.0f, tex[3] = {1.0f, 40 / 255.0f, 0.0f}, wallColor[3] = {0.4f, 0.5f, 0.6f};
@@ -521,9 +526,10 @@ TEST_F(ParticleRenderTest, BillboardsBlendOverTheWallAndTheBackground) {
         overBackground[c] = a * tex[c] + (1 - a) * background[c];
     }
     // A unit square five units ahead is 14.5 pixels across; the blocks keep two pixels from its edges.
-    check("wall", 30, 50, 40, 58, wallColor);
+    check("wall", 30, 50, 32, 42, wallColor);
     check("background", 2, 20, 2, 20, background);
     check("over the wall", 16, 26, 39, 50, overWall);
     check("added to the wall", 54, 64, 39, 50, addedToWall);
     check("over the background", 35, 45, 10, 21, overBackground);
+    check("added to the wall by a particle", 36, 43, 50, 57, addedToWall);
 }

@@ -81,6 +81,15 @@ TEST_F(RenderLargeTest, PointLightSeenFromOutsideItsRange) {
         EXPECT_GT(dark, 1000);
         if (HasFailure()) return;
     }
+    // Switched off, it lights nothing: the floor keeps the ambient light alone.
+    ASSERT_EQ(MVE_EnableLight(lamp, 0), 1);
+    MVE_RenderWorld(-1);
+    const std::vector<uint8_t> rgba = Pixels();
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            Vec p;
+            if (floorAt(x, y, p)) EXPECT_PIXEL(rgba, x, y, diffuse.x * ambient, diffuse.y * ambient, diffuse.z * ambient, 2);
+        }
 }
 
 // Reflection and refraction are separate amounts of one material, each read from its own key and

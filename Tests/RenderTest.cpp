@@ -421,6 +421,9 @@ TEST_F(RenderTest, SkyFillsOnlyEmptyPixels) {
     EXPECT_PIXEL(rgba, 63, 30, 40 / 255.0f * 0x40 / 255.0f, 120 / 255.0f, 200 / 255.0f * 0x20 / 255.0f, 2);
     EXPECT_PIXEL(rgba, 2, 2, 40 / 255.0f, 120 / 255.0f * 128 / 255.0f, 200 / 255.0f * 128 / 255.0f, 2);
     EXPECT_PIXEL(rgba, 40, 30, 64 / 255.0f, 64 / 255.0f, 64 / 255.0f, 2);
+    ASSERT_EQ(MVE_AddSkyMesh(cloud, 0xFFFF2040), 1);  // added again: a new colour, still one mesh
+    MVE_RenderWorld(-1);
+    EXPECT_PIXEL(Pixels(), 63, 30, 40 / 255.0f * 0x40 / 255.0f, 120 / 255.0f * 0x20 / 255.0f, 200 / 255.0f, 2);
     MVE_FreeMesh(cloud);  // a released mesh drops out of the list
     MVE_RenderWorld(-1);
     EXPECT_PIXEL(Pixels(), 63, 30, 40 / 255.0f, 120 / 255.0f * 128 / 255.0f, 200 / 255.0f * 128 / 255.0f, 2);

@@ -467,3 +467,69 @@ TEST_F(ParticleRenderTest, BillboardProjectionModesFaceTheCamera) {
         MVE_FreeBillboard(b);
     }
 }
+
+// Billboards blend by their material's factors over whatever lies behind them: a 40 % opaque one
+// over a lit wall and over the bare background both let 60 % of it through, and an additive one
+// adds its colour to the wall. Only the blended result may show, never the background behind the
+// wall or a darkened copy of the billboard. Particles blend by their material the same way.
+TEST_F(ParticleRenderTest, BillboardsBlendOverTheWallAndTheBackground) {
+    if (HasFatalFailure()) return;
+    MVE_SetGlow(0);
+    MVE_EnableSun(0);
+    MVE_SetAmbientColor(0xFFFFFFFF);
+    MVE_SetBackgroundColor(0xFF961E3C);  // (60, 30, 150)
+    auto texture = [&](const char *file, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+        std::vector<uint8_t> pixels(4 * 4 * 4);
+        for (size_t i = 0; i < pixels.size(); i += 4) pixels[i] = r, pixels[i + 1] = g, pixels[i + 2] = b, pixels[i + 3] = a;
+        std::string error;
+        EXPECT_EQ(MVE_PlatformWritePNG(file, pixels.data(), 4, 4, 4, error), 1) << error;
+        return MVE_LoadTextureFile(-1, file, 0x2600, 0, "");
+    };
+    // The wall fills the lower half of the view ten units ahead, unlit but for the white ambient.
+    const int wallMaterial = MVE_CreateMaterial(-1, texture("white.png", 255, 255, 255, 255), 5, "");
+    MVE_GetMaterial(wallMaterial)->v4fColor = {0.4f, 0.5f, 0.6f, 1.0f};
+    const int plane = MVE_CreatePlaneMesh(-1, 1.0f, 1.0f, "");
+    MVE_FinishMesh(plane);
+    const int wall = MVE_CreateObject(-1, plane, wallMaterial, "", 0, 1);
+    MVE_RotateObject(wall, 90, 0, 0, 0);
+    MVE_MoveObject(wall, 0, -10, -10, 0);
+    MVE_ScaleObject(wall, 40, 1, 20, 0);
+
+    const int glass = MVE_CreateMaterial(-1, texture("orange.png", 255, 40, 0, 102), 21, "");
+    const int greenTexture = texture("green.png", 0, 100, 0, 255);
+    const int light = MVE_CreateMaterial(-1, greenTexture, 21, ""), lightParticles = MVE_CreateMaterial(-1, greenTexture, 19, "");
+    for (int additive : {light, lightParticles}) {
+        MVE_GetMaterial(additive)->iBlendSource = 1;       // GL_ONE
+        MVE_GetMaterial(additive)->iBlendDestination = 1;  // GL_ONE
+    }
+    const int over = MVE_CreateBillboard(-1, glass, 0, 2, "");
+    const int added = MVE_CreateBillboard(-1, light, 0, 1, "");
+    ASSERT_NE(MVE_AddBillboard(over, -1.3f, -1.0f, -5, 0, 0, 0, 1, 1, 1), nullptr);  // lower left, over the wall
+    ASSERT_NE(MVE_AddBillboard(over, 0.0f, 1.0f, -5, 0, 0, 0, 1, 1, 1), nullptr);    // top middle, over the background
+    ASSERT_NE(MVE_AddBillboard(added, 1.3f, -1.0f, -5, 0, 0, 0, 1, 1, 1), nullptr);  // lower right, over the wall
+    // A particle drawn additively too, low in the middle over the wall.
+    ASSERT_NE(OneParticle(lightParticles, 0.0f, -1.7f, -5), nullptr);
+    MVE_RenderWorld(-1);
+    const std::vector<uint8_t> px = Pixels();
+    const float a = 102 / 255.0f, tex[3] = {1.0f, 40 / 255.0f, 0.0f}, wallColor[3] = {0.4f, 0.5f, 0.6f};
+    const float background[3] = {60 / 255.0f, 30 / 255.0f, 150 / 255.0f};
+    auto check = [&](const char *where, int x0, int x1, int y0, int y1, const float expected[3]) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(px[(static_cast<size_t>(y) * width_ + x) * 4 + c], std::lround(expected[c] * 255), 2)
+                        << where << " pixel " << x << "," << y << " channel " << c;
+    };
+    float overWall[3], overBackground[3], addedToWall[3] = {wallColor[0], wallColor[1] + 100 / 255.0f, wallColor[2]};
+    for (int c = 0; c < 3; ++c) {
+        overWall[c] = a * tex[c] + (1 - a) * wallColor[c];
+        overBackground[c] = a * tex[c] + (1 - a) * background[c];
+    }
+    // A unit square five units ahead is 14.5 pixels across; the blocks keep two pixels from its edges.
+    check("wall", 30, 50, 32, 42, wallColor);
+    check("background", 2, 20, 2, 20, background);
+    check("over the wall", 16, 26, 39, 50, overWall);
+    check("added to the wall", 54, 64, 39, 50, addedToWall);
+    check("over the background", 35, 45, 10, 21, overBackground);
+    check("added to the wall by a particle", 36, 43, 50, 57, addedToWall);
+}

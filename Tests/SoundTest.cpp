@@ -7,6 +7,7 @@
 #include "Physics/PhysicsPrivate.h"
 #include "Registry/Kinds.h"
 #include "Sound/Sound.h"
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -495,4 +496,173 @@ TEST_F(SoundTest, CollisionSoundsExactlyAboveImpactSpeedOne) {
     }
     MVE_StopPhysicsThread();
     EXPECT_TRUE(heard) << "the landing was not heard within three seconds";
+}
+
+namespace {
+
+// Amplitude of the `hz` component of every `stride`-th sample from `first`, over `count` samples
+// at `rate` (a whole number of periods, so the other tones of the file cancel out).
+double ToneAmplitude(const float *samples, size_t stride, size_t first, size_t count, double rate, double hz) {
+    double re = 0, im = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double x = samples[(first + i) * stride], w = 2.0 * M_PI * hz * double(first + i) / rate;
+        re += x * std::cos(w), im += x * std::sin(w);
+    }
+    return 2.0 * std::sqrt(re * re + im * im) / double(count);
+}
+
+// Tests/Data/tones-5.1.ogg: one tone per speaker, in the order the engine hands channels out
+// (front left, front right, centre, LFE, rear left, rear right). Frequencies and amplitudes as the
+// file was made (Tests/Data/make-tones-5.1.cpp); all are whole multiples of 110.25 Hz.
+struct Speaker {
+    const char *name;
+    double hz, amplitude;
+};
+constexpr Speaker kSpeakers[6] = {{"front left", 441, 0.5},  {"front right", 661.5, 0.4}, {"centre", 882, 0.3},
+                                  {"LFE", 110.25, 0.35},     {"rear left", 551.25, 0.25}, {"rear right", 771.75, 0.2}};
+const fs::path kTones = fs::path(MVE_TEST_DATA) / "tones-5.1.ogg";
+
+}  // namespace
+
+// A 5.1 file decoded whole gives each speaker's tone in its own slot, at its own level; played
+// unpanned, the left side of the mix hears the left speakers, the right side the right ones and
+// both the centre, whether the file was decoded whole or is streamed.
+TEST_F(SoundTest, FiveOneChannelsKeepTheirSpeakers) {
+    std::string error;
+    ASSERT_EQ(MVE_PlatformStartAudioLoopback(44100, error), 1) << error;
+    const int whole = MVE_LoadSoundFile(MVE_ID_AUTO, kTones.c_str(), MVE_SOUND_BACKGROUND, "Whole");
+    ASSERT_NE(whole, 0) << LogText();
+    int64_t frames = 0;
+    int channels = 0;
+    const int16_t *pcm = MVE_PlatformSoundSamples(S(whole)->iSound, &frames, &channels);
+    ASSERT_TRUE(pcm);
+    ASSERT_EQ(channels, 6);
+    ASSERT_EQ(frames, 22050 * 4 / 10);
+    std::vector<float> decoded(static_cast<size_t>(frames) * 6);
+    for (size_t i = 0; i < decoded.size(); ++i) decoded[i] = pcm[i] / 32768.0f;
+    for (int slot = 0; slot < 6; ++slot)
+        for (const Speaker &tone : kSpeakers) {
+            // 4000 samples from the middle of the file: 20 periods of the lowest tone.
+            const double heard = ToneAmplitude(decoded.data() + slot, 6, 2000, 4000, 22050, tone.hz);
+            if (&tone == &kSpeakers[slot])
+                EXPECT_NEAR(heard, tone.amplitude, 0.05 * tone.amplitude) << kSpeakers[slot].name;
+            else
+                EXPECT_LT(heard, 0.02) << tone.name << " heard in the " << kSpeakers[slot].name << " slot";
+        }
+
+    const int streamed = MVE_LoadSoundFile(MVE_ID_AUTO, kTones.c_str(), MVE_SOUND_BACKGROUND | MVE_SOUND_STREAM, "");
+    ASSERT_NE(streamed, 0);
+    for (int sound : {whole, streamed}) {
+        SCOPED_TRACE(sound == whole ? "decoded whole" : "streamed");
+        ASSERT_NE(MVE_PlaySound(sound, MVE_IGNORE, nullptr), 0);
+        MVE_UpdateSounds();
+        // 0.1 s to settle, then 8000 frames at 44.1 kHz (20 periods of 110.25 Hz).
+        std::vector<float> mix(2 * 12410);
+        ASSERT_EQ(MVE_PlatformRenderAudio(mix.data(), 12410), 1);
+        MVE_StopSound(sound);
+        double left[6], right[6];
+        for (int s = 0; s < 6; ++s) {
+            left[s] = ToneAmplitude(mix.data(), 2, 4410, 8000, 44100, kSpeakers[s].hz);
+            right[s] = ToneAmplitude(mix.data() + 1, 2, 4410, 8000, 44100, kSpeakers[s].hz);
+        }
+        for (int s : {0, 4}) {  // left speakers
+            EXPECT_GT(left[s], 0.3 * kSpeakers[s].amplitude) << kSpeakers[s].name;
+            EXPECT_LT(right[s], 0.5 * left[s]) << kSpeakers[s].name;
+        }
+        for (int s : {1, 5}) {  // right speakers
+            EXPECT_GT(right[s], 0.3 * kSpeakers[s].amplitude) << kSpeakers[s].name;
+            EXPECT_LT(left[s], 0.5 * right[s]) << kSpeakers[s].name;
+        }
+        EXPECT_GT(left[2], 0.3 * kSpeakers[2].amplitude);
+        EXPECT_NEAR(left[2], right[2], 0.1 * right[2]) << "the centre sits in the middle";
+        // The levels keep their order across the speakers of one side.
+        EXPECT_GT(left[0], left[4]);
+        EXPECT_GT(right[1], right[5]);
+    }
+}
+
+// The audio layer is called from every side at once: three threads start, move, stop and free
+// channel instances through the engine (serialised by the physics lock, as collision sounds are),
+// a fourth loads, plays and frees sounds on the audio layer itself, the feeder thread refills
+// streamed channels, and the main thread updates the sounds and renders the mix. Nothing may
+// crash or be lost, and once everything has stopped the mix is silent and only the loaded sounds
+// are left.
+TEST_F(SoundTest, ThreadsPlayStopAndFreeWhileTheMixRuns) {
+    REQUIRE_CORPUS();
+    std::string error;
+    ASSERT_EQ(MVE_PlatformStartAudioLoopback(44100, error), 1) << error;
+    const int shot = MVE_LoadSoundFile(MVE_ID_AUTO, (kCorpus / "test.ogg").c_str(), MVE_SOUND_CHANNEL, "Shot");
+    const int engine = MVE_LoadSoundFile(MVE_ID_AUTO, kTones.c_str(), MVE_SOUND_CHANNEL | MVE_SOUND_STREAM | MVE_SOUND_LOOP, "Engine");
+    const int hum = MVE_LoadSoundFile(MVE_ID_AUTO, (kCorpus / "square.ogg").c_str(), MVE_SOUND_LOOP, "Hum");
+    ASSERT_TRUE(shot && engine && hum);
+    const size_t loaded = Sounds();
+    const std::string square = ReadFile(kCorpus / "square.ogg"), tones = ReadFile(kTones);
+    PlaceCamera({0, 0, 0, 1}, 0);
+
+    std::atomic<int> running{4}, failures{0};
+    auto player = [&](int seed) {
+        for (int i = 0; i < 120; ++i) {
+            const v4f at = {float((seed * 7 + i) % 11) - 5.0f, 0, -3, 1};
+            const int instance = MVE_PlaySound(i % 5 == 0 ? engine : shot, MVE_IGNORE, &at);
+            if (!instance) {
+                ++failures;
+                continue;
+            }
+            MVE_SetSoundPosition(instance, at.x, 1, -4);
+            MVE_IsSoundPlaying(instance);
+            if (i % 2 == 0) MVE_StopSound(instance);  // gone at the next update
+            else if (i % 8 != 7) MVE_FreeSound(instance);
+            if (i % 10 == seed) MVE_PlaySound(hum, MVE_IGNORE, nullptr);
+            if (i % 10 == seed + 5) MVE_StopSound(hum);
+        }
+        --running;
+    };
+    auto layer = [&] {
+        for (int i = 0; i < 40; ++i) {
+            const std::string &bytes = i % 2 ? tones : square;
+            std::string reason;
+            MVE_SOUND_INFO info;
+            const int sound = MVE_PlatformDecodeSound(bytes.data(), bytes.size(), i % 4 == 0, &info, reason);
+            if (!sound) {
+                ++failures;
+                continue;
+            }
+            const int own = MVE_PlatformPlaySound(sound, 0, 0);
+            MVE_PlatformSetChannel(own, 0.25f, 0.5f, 0.75f);
+            // Channels come and go many times over while the others use the same tables.
+            for (int k = 0; k < 20; ++k) {
+                const int extra = MVE_PlatformPlaySound(sound, k % 2, 1);
+                MVE_PlatformSetChannel(extra, 0.5f, -0.5f, 1.5f);
+                MVE_PlatformChannelPlaying(extra);
+                MVE_PlatformStopChannel(extra);
+            }
+            MVE_PlatformReleaseSound(sound);
+        }
+        --running;
+    };
+    std::vector<std::thread> threads;
+    for (int seed = 0; seed < 3; ++seed) threads.emplace_back(player, seed);
+    threads.emplace_back(layer);
+    std::vector<float> mix(2 * 256);
+    bool finite = true;
+    while (running > 0) {
+        MVE_UpdateSounds();
+        MVE_PlatformRenderAudio(mix.data(), 256);
+        for (float v : mix) finite = finite && std::isfinite(v);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    for (std::thread &t : threads) t.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_TRUE(finite);
+
+    // Stop what still plays; every instance ends and is gone, and nothing is heard any more.
+    MVE_Engine().Registries.Sounds.ForEach([](MVE_SOUND *s) { MVE_StopSound(MVE_HandleOf(s)); });
+    MVE_UpdateSounds();
+    EXPECT_EQ(Sounds(), loaded);
+    for (int sound : {shot, engine, hum}) EXPECT_EQ(MVE_IsSoundPlaying(sound), 0);
+    ASSERT_EQ(MVE_PlatformRenderAudio(mix.data(), 256), 1);
+    ASSERT_EQ(MVE_PlatformRenderAudio(mix.data(), 256), 1);
+    float loudest = 0;
+    for (float v : mix) loudest = std::max(loudest, std::fabs(v));
+    EXPECT_EQ(loudest, 0.0f);
 }

@@ -5,8 +5,11 @@
 #include "Material/Material.h"
 #include "Platform/Platform.h"
 #include "Texture/Texture.h"
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
+#include <zlib.h>
 
 using namespace mvetest;
 
@@ -145,6 +148,134 @@ TEST(ImageCorpus, ConvertedPixelFormats) {
     MVE_IMAGE deep;  // 16-bit RGBA scaled to 8 bits, not cut
     ASSERT_EQ(MVE_PlatformLoadImage((dir / "basn6a16.png").c_str(), deep, error), 1);
     EXPECT_EQ(deep.iFormat, MVE_PIXELS_RGBA);
+}
+
+// A 16-bit PNG read independently of libpng: chunks, zlib and the five row filters. Non-interlaced
+// files only. Samples come out as 16-bit values, channels as stored (grey, grey+alpha, RGB, RGBA),
+// with the tRNS key colour if there is one.
+struct Png16 {
+    int width = 0, height = 0, channels = 0;
+    std::vector<uint16_t> samples;
+    std::vector<uint16_t> key;  // tRNS: grey or R, G, B
+};
+
+bool ReadPng16(const std::string &file, Png16 &png) {
+    auto be32 = [&](size_t at) {
+        return uint32_t(uint8_t(file[at])) << 24 | uint32_t(uint8_t(file[at + 1])) << 16 | uint32_t(uint8_t(file[at + 2])) << 8 |
+               uint8_t(file[at + 3]);
+    };
+    std::string idat;
+    int type = -1;
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const uint32_t length = be32(at);
+        const std::string kind = file.substr(at + 4, 4), data = file.substr(at + 8, length);
+        if (kind == "IHDR") {
+            png.width = int(be32(at + 8)), png.height = int(be32(at + 12));
+            type = uint8_t(data[9]);
+            if (uint8_t(data[8]) != 16 || data[12] != 0) return false;
+        } else if (kind == "IDAT") {
+            idat += data;
+        } else if (kind == "tRNS") {
+            for (size_t i = 0; i + 1 < data.size(); i += 2) png.key.push_back(uint16_t(uint8_t(data[i]) << 8 | uint8_t(data[i + 1])));
+        }
+        at += 12 + length;
+    }
+    png.channels = type == 0 ? 1 : type == 4 ? 2 : type == 2 ? 3 : type == 6 ? 4 : 0;
+    if (!png.channels || !png.width || !png.height) return false;
+    const size_t bpp = size_t(png.channels) * 2, stride = size_t(png.width) * bpp;
+    std::vector<uint8_t> raw((stride + 1) * size_t(png.height));
+    uLongf size = raw.size();
+    if (uncompress(raw.data(), &size, reinterpret_cast<const Bytef *>(idat.data()), idat.size()) != Z_OK || size != raw.size())
+        return false;
+    std::vector<uint8_t> rows(stride * size_t(png.height));
+    for (size_t y = 0; y < size_t(png.height); ++y) {
+        const uint8_t filter = raw[y * (stride + 1)], *in = &raw[y * (stride + 1) + 1];
+        uint8_t *out = &rows[y * stride];
+        const uint8_t *up = y ? out - stride : nullptr;
+        for (size_t i = 0; i < stride; ++i) {
+            const int a = i >= bpp ? out[i - bpp] : 0, b = up ? up[i] : 0, c = (up && i >= bpp) ? up[i - bpp] : 0;
+            const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+            const int predictor = filter == 0 ? 0 : filter == 1 ? a : filter == 2 ? b : filter == 3 ? (a + b) / 2
+                                : (pa <= pb && pa <= pc) ? a : pb <= pc ? b : c;
+            out[i] = uint8_t(in[i] + predictor);
+        }
+    }
+    for (size_t i = 0; i + 1 < rows.size(); i += 2) png.samples.push_back(uint16_t(rows[i] << 8 | rows[i + 1]));
+    return true;
+}
+
+// The 8-bit value nearest to a 16-bit one.
+int Nearest8(uint16_t v) { return int(std::lround(v * 255.0 / 65535.0)); }
+
+// A 16-bit RGBA PNG with the given samples (four per pixel), one row, written by hand.
+std::string Png16File(const std::vector<uint16_t> &rgba) {
+    const uint32_t width = uint32_t(rgba.size() / 4);
+    std::string row(1, '\0');
+    for (uint16_t v : rgba) row += char(v >> 8), row += char(v & 0xFF);
+    std::vector<uint8_t> packed(compressBound(row.size()));
+    uLongf size = packed.size();
+    compress(packed.data(), &size, reinterpret_cast<const Bytef *>(row.data()), row.size());
+    auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    auto chunk = [&](const std::string &kind, const std::string &data) {
+        const std::string body = kind + data;
+        return be32(uint32_t(data.size())) + body +
+               be32(uint32_t(crc32(0, reinterpret_cast<const Bytef *>(body.data()), uInt(body.size()))));
+    };
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", be32(width) + be32(1) + std::string{16, 6, 0, 0, 0}) +
+           chunk("IDAT", std::string(reinterpret_cast<const char *>(packed.data()), size)) + chunk("IEND", "");
+}
+
+// 16-bit images come out at the nearest 8-bit value of every sample (v x 255 / 65535, rounded), not
+// at their high byte: checked against an independent reading of PngSuite's 16-bit files of every
+// colour type, and on samples placed either side of each rounding boundary.
+TEST(ImageCorpus, SixteenBitSamplesRoundToTheNearestEightBitValue) {
+    const std::filesystem::path dir = Corpus("png");
+    MVE_REQUIRE_CORPUS_FILE(dir / "MANIFEST.tsv");
+    int differ = 0;  // samples whose high byte is not the nearest value
+    for (const char *name : {"basn0g16.png", "basn2c16.png", "basn4a16.png", "basn6a16.png", "tbbn2c16.png",
+                             "tbwn0g16.png", "oi4n2c16.png"}) {
+        SCOPED_TRACE(name);
+        Png16 png;
+        ASSERT_TRUE(ReadPng16(ReadFile(dir / name), png));
+        MVE_IMAGE image;
+        std::string error;
+        ASSERT_EQ(MVE_PlatformLoadImage((dir / name).c_str(), image, error), 1) << error;
+        const bool alpha = png.channels == 2 || png.channels == 4 || !png.key.empty();
+        ASSERT_EQ(image.iBytesPerPixel, alpha ? 4 : 3);
+        ASSERT_EQ(image.iWidth, png.width);
+        for (int i = 0; i < png.width * png.height; ++i) {
+            const uint16_t *s = &png.samples[size_t(i) * png.channels];
+            const bool grey = png.channels <= 2;
+            const uint16_t rgb[3] = {s[0], grey ? s[0] : s[1], grey ? s[0] : s[2]};
+            int a = 255;
+            if (png.channels == 2 || png.channels == 4) a = Nearest8(s[png.channels - 1]);
+            if (!png.key.empty()) a = std::equal(png.key.begin(), png.key.end(), s) ? 0 : 255;  // the key colour is clear
+            const uint8_t *p = image.pPixels + size_t(i) * image.iBytesPerPixel;
+            for (int c = 0; c < 3; ++c) {
+                ASSERT_EQ(p[c], Nearest8(rgb[c])) << "pixel " << i << " channel " << c;
+                differ += Nearest8(rgb[c]) != rgb[c] >> 8;
+            }
+            if (alpha) ASSERT_EQ(p[3], a) << "pixel " << i << " alpha";
+        }
+    }
+    EXPECT_GT(differ, 1000);
+
+    // Each 8-bit step k sits at 257 k; the boundaries lie halfway between steps.
+    std::vector<uint16_t> samples;
+    for (int k : {0, 1, 2, 100, 127, 128, 200, 254})
+        for (int offset : {128, 129})
+            samples.push_back(uint16_t(257 * k + offset));  // just below and just above k + 0.5
+    samples.push_back(65535);
+    samples.push_back(0xFF00);
+    samples.push_back(0x00FF);
+    samples.push_back(0x7FFF);
+    while (samples.size() % 4) samples.push_back(0x8080);
+    const std::string file = Png16File(samples);
+    MVE_IMAGE image;
+    std::string error;
+    ASSERT_EQ(MVE_PlatformCatchImage(file.data(), file.size(), image, error), 1) << error;
+    ASSERT_EQ(image.iBytesPerPixel, 4);
+    for (size_t i = 0; i < samples.size(); ++i) EXPECT_EQ(image.pPixels[i], Nearest8(samples[i])) << "sample " << samples[i];
 }
 
 // The CMYK sample shows the same picture as the YCbCr one: once converted, every channel must be

@@ -413,5 +413,40 @@ TEST_F(UI2DRender, PanelsStretchTheirMiddleAndKeepTheirCorners) {
         }
 }
 
+// A panel lower than two corners (100 x 8) keeps corners 6 wide but only 4 high; one narrower
+// than two corners (8 x 50) keeps them 6 high but 4 wide. Along their length both show the rim on
+// their two long edges and the body between; their corners are the corner pixels of a large
+// panel, cut to the height or width that fits.
+TEST_F(UI2DRender, PanelsSmallerThanTheirCornersInOneDirection) {
+    MVE_ClearScreen(0xFF000000);
+    ASSERT_EQ(MVE_DrawPanel(20, 10, 40, 30, 0xFFFFFFFF), 1);   // 20..59 x 10..39, full corners
+    ASSERT_EQ(MVE_DrawPanel(20, 60, 100, 8, 0xFFFFFFFF), 1);   // 20..119 x 60..67
+    ASSERT_EQ(MVE_DrawPanel(140, 10, 8, 50, 0xFFFFFFFF), 1);   // 140..147 x 10..59
+    const std::vector<uint8_t> px = Pixels();
+    const int rim = 255, body = 209;  // the style's rim and its body at 82 %
+    for (int x = 26; x <= 113; ++x)
+        for (int y = 0; y < 8; ++y) {
+            const int expected = y == 0 || y == 7 ? rim : body;
+            ASSERT_NEAR(RGB(px, x, 60 + y)[0], expected, 2) << "wide panel, column " << x << ", row " << y;
+        }
+    for (int y = 16; y <= 53; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const int expected = x == 0 || x == 7 ? rim : body;
+            ASSERT_NEAR(RGB(px, 140 + x, y)[0], expected, 2) << "tall panel, row " << y << ", column " << x;
+        }
+    // Corners: the wide panel's are 6 x 4, the tall panel's 4 x 6, each as in the large panel.
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) {
+            EXPECT_EQ(RGB(px, 20 + x, 60 + y), RGB(px, 20 + x, 10 + y)) << "top left " << x << "," << y;
+            EXPECT_EQ(RGB(px, 119 - x, 60 + y), RGB(px, 59 - x, 10 + y)) << "top right " << x << "," << y;
+            EXPECT_EQ(RGB(px, 20 + x, 67 - y), RGB(px, 20 + x, 39 - y)) << "bottom left " << x << "," << y;
+            EXPECT_EQ(RGB(px, 119 - x, 67 - y), RGB(px, 59 - x, 39 - y)) << "bottom right " << x << "," << y;
+            EXPECT_EQ(RGB(px, 140 + y, 10 + x), RGB(px, 20 + y, 10 + x)) << "tall top left " << y << "," << x;
+            EXPECT_EQ(RGB(px, 147 - y, 59 - x), RGB(px, 59 - y, 39 - x)) << "tall bottom right " << y << "," << x;
+        }
+    EXPECT_EQ(RGB(px, 20, 60)[0], 0);  // the rounded corner leaves its very corner out
+    EXPECT_EQ(RGB(px, 147, 59)[0], 0);
+}
+
 }  // namespace
 }  // namespace mvetest

@@ -510,7 +510,9 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     gl.glClear(GL_COLOR_BUFFER_BIT);
     gl.glDepthMask(GL_FALSE);
     gl.glEnable(GL_BLEND);
-    gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // The scene target holds colours already weighted by their coverage, which its alpha keeps:
+    // the screen copy lays it over the background by that coverage alone (see step 9).
+    gl.glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     DrawSky();
     gl.glDisable(GL_DEPTH_TEST);
     SunLight();
@@ -550,8 +552,11 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     // 9.
     ClearOutput(framebuffer);
     gl.glEnable(GL_BLEND);
-    gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Weighting the scene's colours by their alpha a second time would darken everything drawn
+    // half-transparent over empty background (a billboard of alpha a would show with a squared).
+    gl.glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     Copy(g.uSceneTexture[0]);
+    gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     clock.End(MVE_PASS_COPY);
     // 10.
     MVE_DrawRenderGroup(2);

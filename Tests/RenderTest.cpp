@@ -344,7 +344,8 @@ TEST_F(RenderTest, SunShadowInsideAndOutsideTheShadowSquare) {
 
 // Shadow casters cut out exactly what their first texture hides. A quad at height 2 whose 2 x 1
 // texture is transparent on its +x half shadows the ground with its other half only: under a point
-// light (also from a 2D array texture) and under the sun. The same picture without an alpha channel
+// light and under the sun, also from a 2D array texture and from a mipmapped texture (read by the
+// casters without its anisotropy). The same picture without an alpha channel
 // shadows with all of the quad. Grass keeps its wind in the sun's pass either way: a wind that
 // pushes its far edge down along the sunlight into the ground leaves that part's shadow away.
 TEST_F(RenderTest, ShadowCastersCutOutOnlyWhatTheirTextureHides) {
@@ -357,6 +358,13 @@ TEST_F(RenderTest, ShadowCastersCutOutOnlyWhatTheirTextureHides) {
     ASSERT_EQ(MVE_PlatformWritePNG("solid.png", solid, 2, 1, 3, error), 1) << error;
     const int cutTexture = MVE_LoadTextureFile(-1, "cut.png", kNearest, 0, "");
     const int solidTexture = MVE_LoadTextureFile(-1, "solid.png", kNearest, 0, "");
+    // 64 x 32 with its left half transparent and a whole mipmap chain: filtered anisotropically.
+    std::vector<uint8_t> wide(64 * 32 * 4, 255);
+    for (int i = 0; i < 64 * 32; ++i)
+        if (i % 64 < 32) wide[size_t(i) * 4 + 3] = 0;
+    ASSERT_EQ(MVE_PlatformWritePNG("wide.png", wide.data(), 64, 32, 4, error), 1) << error;
+    const int wideTexture = MVE_LoadTextureFile(-1, "wide.png", kNearest, 6, "");
+    ASSERT_EQ(MVE_GetTexture(wideTexture)->iAnisotropy, 8);
     const int layers = MVE_CreateTextureArray(-1, 2, 1, 2, kNearest, 0, "");
     ASSERT_EQ(MVE_AddTextureToTextureArray(layers, "cut.png", 0), 1);
     ASSERT_EQ(MVE_AddTextureToTextureArray(layers, "cut.png", 1), 1);
@@ -413,6 +421,7 @@ TEST_F(RenderTest, ShadowCastersCutOutOnlyWhatTheirTextureHides) {
     check(MVE_CreateMaterial(-1, cutTexture, 4, ""), "point light, cut-out", true, false, towardsLamp);
     check(MVE_CreateMaterial(-1, solidTexture, 4, ""), "point light, no alpha", false, false, towardsLamp);
     check(MVE_CreateMaterial(-1, layers, 9, ""), "point light, array layers", true, false, towardsLamp);
+    check(MVE_CreateMaterial(-1, wideTexture, 4, ""), "point light, anisotropic cut-out", true, false, towardsLamp);
     MVE_FreeLight(lamp);
 
     // Sunlight along (0.6, -0.8, 0): the quad's shadow lies 1.5 further along x.
@@ -426,6 +435,7 @@ TEST_F(RenderTest, ShadowCastersCutOutOnlyWhatTheirTextureHides) {
     check(MVE_CreateMaterial(-1, cutTexture, 4, ""), "sun, cut-out", true, false, towardsSun);
     check(MVE_CreateMaterial(-1, solidTexture, 4, ""), "sun, no alpha", false, false, towardsSun);
     check(MVE_CreateMaterial(-1, layers, 9, ""), "sun, array layers", true, false, towardsSun);
+    check(MVE_CreateMaterial(-1, wideTexture, 4, ""), "sun, anisotropic cut-out", true, false, towardsSun);
     // The +z edge's vertex group 1 moves 5 units along the sunlight: 4 down, into the ground from
     // the quad's middle on.
     check(grass(solidTexture), "sun, grass without alpha", false, true, towardsSun);

@@ -399,6 +399,12 @@ TEST_F(TextureTest, CubeMapsNeedAllSixFaces) {
     EXPECT_EQ(Parameter(sky, GL_TEXTURE_WRAP_R), GL_CLAMP_TO_EDGE);
     for (int i = 0; i < 6; i++)
         EXPECT_EQ(At(Texels(sky, 0, GL_TEXTURE_CUBE_MAP_POSITIVE_X + i), 0), 0xFF000000u | (40u * (i + 1))) << "face " << i;
+    // No anisotropic filter on cube maps, with or without mipmaps (reflections would cost seconds).
+    EXPECT_EQ(Parameter(sky, GL_TEXTURE_MAX_ANISOTROPY), 1);
+    const int mipmapped = MVE_LoadCubeMapTexture(MVE_ID_AUTO, "Sky", faces[0], faces[1], faces[2], faces[3], faces[4], faces[5], MVE_IGNORE, 2, "Mipmapped");
+    EXPECT_EQ(Parameter(mipmapped, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(Parameter(mipmapped, GL_TEXTURE_MAX_ANISOTROPY), 1);
+    EXPECT_NE(Log().find("Anisotropic filtering: off (cube map)"), std::string::npos);
 
     // The fourth face is missing: one failure row, no texture, the earlier one under the name kept.
     const int before = Count(Log(), MVE_FAIL_IMAGE_NOT_FOUND);

@@ -6,6 +6,7 @@
 #include "Mesh/Mesh.h"
 #include "Render/Render.h"
 #include "Shader/Shader.h"
+#include "Texture/Texture.h"
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -39,12 +40,12 @@ inline void ModelBlock(float block[28], const m4f &view, const m4f &model) {
 // The caster program of a material: the wind moves grass in the sun's pass whatever its texture;
 // a texture is read only where it can cut something out (it has an alpha channel) and the program
 // samples its kind (2D, or a 2D array). Anything else gives the same depths without the texture.
-MVE_ENGINE_PROGRAM CasterProgram(int mode, int type, unsigned int texture, unsigned int target, int alpha) {
-    const bool cut = texture && alpha;
-    if (mode == 0 && type == MVE_PROGRAM_GRASS)
-        return cut && target == GL_TEXTURE_2D ? MVE_EP_SHADOW_WIND : MVE_EP_SHADOW_WIND_OPAQUE;
-    if (cut && target == GL_TEXTURE_2D) return MVE_EP_SHADOW;
-    if (cut && target == GL_TEXTURE_2D_ARRAY) return MVE_EP_SHADOW_ARRAY;
+MVE_ENGINE_PROGRAM CasterProgram(int mode, int type, const MVE_TEXTURE *texture) {
+    const bool cut = texture && texture->iAlpha;
+    const bool flat = cut && texture->iTarget == GL_TEXTURE_2D;
+    if (mode == 0 && type == MVE_PROGRAM_GRASS) return flat ? MVE_EP_SHADOW_WIND : MVE_EP_SHADOW_WIND_OPAQUE;
+    if (flat) return MVE_EP_SHADOW;
+    if (cut && texture->iTarget == GL_TEXTURE_2D_ARRAY) return MVE_EP_SHADOW_ARRAY;
     return MVE_EP_SHADOW_OPAQUE;
 }
 
@@ -293,10 +294,8 @@ void MVE_DrawShadowCasters(const m4f &view, int mode, const MVE_CULL *cull) {
             const MVE_DRAW_PROGRAM &program = f.Programs[p];
             for (uint32_t m = program.uFirst, mend = m + program.uCount; m < mend; ++m) {
                 const MVE_DRAW_MATERIAL &material = f.Materials[m];
-                unsigned int target = GL_TEXTURE_2D;
-                int alpha = 0;
-                const unsigned int texture = MVE_MaterialFirstTexture(material.pMaterial, &target, &alpha);
-                const MVE_ENGINE_PROGRAM which = CasterProgram(mode, program.iType, texture, target, alpha);
+                const MVE_TEXTURE *texture = MVE_MaterialFirstTexture(material.pMaterial);
+                const MVE_ENGINE_PROGRAM which = CasterProgram(mode, program.iType, texture);
                 const MVE_GL_PROGRAM &caster = programs[which];
                 if (!caster.uProgram) continue;
                 gl.glUseProgram(caster.uProgram);
@@ -305,9 +304,14 @@ void MVE_DrawShadowCasters(const m4f &view, int mode, const MVE_CULL *cull) {
                     MVE_MaterialWind(material.pMaterial, wind);
                     gl.glUniform3fv(caster.Locations[MVE_SHW_WIND], 1, wind);
                 }
-                // The casters' samplers are fixed to unit 0 when they are built.
-                if (which == MVE_EP_SHADOW || which == MVE_EP_SHADOW_ARRAY || which == MVE_EP_SHADOW_WIND)
-                    gl.glBindTexture(target, texture);
+                // The casters' samplers are fixed to unit 0 when they are built. A caster only asks
+                // whether a texel is transparent: an anisotropic texture is read without its
+                // anisotropy, which over a tiled ground seen from a light close to it would walk
+                // thousands of texels per pixel of every cube face (seconds a frame).
+                if (which == MVE_EP_SHADOW || which == MVE_EP_SHADOW_ARRAY || which == MVE_EP_SHADOW_WIND) {
+                    gl.glBindTexture(static_cast<GLenum>(texture->iTarget), texture->iTexture);
+                    gl.glBindSampler(0, texture->iAnisotropy > 1 ? e.Shadow.uCasterSampler : 0);
+                }
                 const bool cullOff = !MVE_MaterialCullsBackFaces(material.pMaterial);
                 if (cullOff) gl.glDisable(GL_CULL_FACE);
                 gl.glBindBuffer(GL_UNIFORM_BUFFER, ModelBuffer());
@@ -316,6 +320,7 @@ void MVE_DrawShadowCasters(const m4f &view, int mode, const MVE_CULL *cull) {
             }
         }
     }
+    gl.glBindSampler(0, 0);
     gl.glBindVertexArray(0);
 }
 

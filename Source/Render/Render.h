@@ -11,6 +11,7 @@
 
 struct MVE_MATERIAL;
 struct MVE_SHADER;
+struct MVE_TEXTURE;
 
 // The camera node; its projection (field of view, aspect, near, far, mode) is kept with the shader
 // buffers it is written to (MVE_SHADER_STATE::Camera).
@@ -139,9 +140,8 @@ MVE_SHADER *MVE_MaterialShader(const MVE_MATERIAL *material);
 float MVE_MaterialEmission(const MVE_MATERIAL *material);
 int MVE_MaterialCullsBackFaces(const MVE_MATERIAL *material);
 int MVE_MaterialWireframe(const MVE_MATERIAL *material);
-// The material's first texture (GL name, target and whether its images had an alpha channel), 0
-// when it has none.
-unsigned int MVE_MaterialFirstTexture(const MVE_MATERIAL *material, unsigned int *target, int *alpha);
+// The material's first texture, null when it has none (or it has no GL texture).
+const MVE_TEXTURE *MVE_MaterialFirstTexture(const MVE_MATERIAL *material);
 // Wind offset of the grass program from the material's two wind values and the engine time.
 void MVE_MaterialWind(const MVE_MATERIAL *material, float wind[3]);
 // Binds a material's textures and uploads its Material block and extra uniforms.

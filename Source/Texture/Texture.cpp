@@ -55,7 +55,9 @@ bool Anisotropy() {
 // footprint on the level it samples. Without mipmaps, or on a chain that stops at a large level,
 // that footprint grows with the distance (thousands of texels at grazing angles, frames of
 // seconds). On a chain that runs down to a level no larger than the anisotropy, what lies beyond
-// the last level stays within the texels the filter reads anyway.
+// the last level stays within the texels the filter reads anyway. Cube maps get none: a reflection's
+// direction sweeps across faces from one pixel to the next, and the footprints that makes cost ten
+// times a plain lookup even on a whole chain (a mirror sphere filling the view: a second a frame).
 constexpr int kAnisotropy = 8;
 
 // Width and height of the smallest level the requested mipmaps reach.
@@ -95,6 +97,8 @@ void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int ma
     LastLevel(texture, mipmaps, lastWidth, lastHeight);
     if (mipmaps <= 0) {
         row = "off (no mipmaps)";
+    } else if (target == GL_TEXTURE_CUBE_MAP) {
+        row = "off (cube map)";
     } else if (texture->iWidth <= 0 || texture->iHeight <= 0) {
         row = "off (no image)";
     } else if (lastWidth > kAnisotropy || lastHeight > kAnisotropy) {
@@ -106,7 +110,8 @@ void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int ma
         gl.glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &most);
         const float amount = most < static_cast<float>(kAnisotropy) ? most : static_cast<float>(kAnisotropy);
         gl.glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY, amount);
-        row = std::to_string(static_cast<int>(amount)) + "x";
+        texture->iAnisotropy = static_cast<int>(amount);
+        row = std::to_string(texture->iAnisotropy) + "x";
     }
     if (procedure) MVE_Log(("Anisotropic filtering: " + row).c_str(), MVE_LOG_DETAIL, 0, 0, "", procedure);
 }

@@ -20,6 +20,7 @@ struct MVE_TEXTURE {
     int iClipX = 0, iClipY = 0, iClipWidth = 0, iClipHeight = 0;
     int iAlpha = 0;                   // an uploaded image had an alpha channel (without one every
                                       // texel reads alpha 1.0: nothing can be cut out)
+    int iAnisotropy = 0;              // degree of the anisotropic filter, 0 none
 };
 
 // Engine-wide texture state (MVE_ENGINE::TextureState).

@@ -223,6 +223,166 @@ TEST_F(RenderTest, SunShadowInsideAndOutsideTheShadowSquare) {
         }
 }
 
+// Shadow casters cut out exactly what their first texture hides. A quad at height 2 whose 2 x 1
+// texture is transparent on its +x half shadows the ground with its other half only: under a point
+// light and under the sun, also from a 2D array texture and from a mipmapped texture (read by the
+// casters without its anisotropy). The same picture without an alpha channel
+// shadows with all of the quad. Grass keeps its wind in the sun's pass either way: a wind that
+// pushes its far edge down along the sunlight into the ground leaves that part's shadow away.
+TEST_F(RenderTest, ShadowCastersCutOutOnlyWhatTheirTextureHides) {
+    LookDown(6.0f);
+    Place(plane_, Surface(1, 1, 1), {0, 0, 0}, {40, 1, 40});
+    MVE_SetAmbientColor(0xFF101010);
+    std::string error;
+    const uint8_t cut[8] = {0, 0, 0, 0, 255, 255, 255, 255}, solid[6] = {0, 0, 0, 255, 255, 255};
+    ASSERT_EQ(MVE_PlatformWritePNG("cut.png", cut, 2, 1, 4, error), 1) << error;
+    ASSERT_EQ(MVE_PlatformWritePNG("solid.png", solid, 2, 1, 3, error), 1) << error;
+    const int cutTexture = MVE_LoadTextureFile(-1, "cut.png", kNearest, 0, "");
+    const int solidTexture = MVE_LoadTextureFile(-1, "solid.png", kNearest, 0, "");
+    // 64 x 32 with its left half transparent and a whole mipmap chain: filtered anisotropically.
+    std::vector<uint8_t> wide(64 * 32 * 4, 255);
+    for (int i = 0; i < 64 * 32; ++i)
+        if (i % 64 < 32) wide[size_t(i) * 4 + 3] = 0;
+    ASSERT_EQ(MVE_PlatformWritePNG("wide.png", wide.data(), 64, 32, 4, error), 1) << error;
+    const int wideTexture = MVE_LoadTextureFile(-1, "wide.png", kNearest, 6, "");
+    ASSERT_EQ(MVE_GetTexture(wideTexture)->iAnisotropy, 8);
+    const int layers = MVE_CreateTextureArray(-1, 2, 1, 2, kNearest, 0, "");
+    ASSERT_EQ(MVE_AddTextureToTextureArray(layers, "cut.png", 0), 1);
+    ASSERT_EQ(MVE_AddTextureToTextureArray(layers, "cut.png", 1), 1);
+    auto grass = [&](int texture) {
+        const int material = MVE_CreateMaterial(-1, texture, 10, "");
+        MVE_MATERIAL *m = MVE_GetMaterial(material);
+        m->Texture[1] = MVE_GetTexture(flat_);
+        m->Texture[2] = MVE_GetTexture(white_);
+        m->fReflection = -10.0f;  // wind strength: (0, 0, -5) in view space per unit of vertex group
+        m->fRefraction = 0.0f;    // no sway: the wind stands still
+        return material;
+    };
+
+    // `toCaster` maps a ground point to the quad point on its way to the light. The quad hides the
+    // ground below it from the camera (|x|, |z| < 0.75 on the ground); pixels near an edge are left out.
+    auto check = [&](int material, const char *what, bool cutsOut, bool wind, std::function<Vec(Vec)> toCaster) {
+        SCOPED_TRACE(what);
+        const int quad = Place(plane_, material, {0, 2, 0}, {1, 1, 1});
+        MVE_RenderWorld(-1);
+        const std::vector<uint8_t> rgba = Pixels();
+        int dark = 0, lit = 0;
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x) {
+                const Vec p = GroundAt(x, y);
+                if (std::fabs(p.x) < 0.85f && std::fabs(p.z) < 0.85f) continue;
+                const Vec q = toCaster(p);
+                const float m = 0.08f;
+                if (std::fabs(std::fabs(q.x) - 0.5f) < m || std::fabs(std::fabs(q.z) - 0.5f) < m || std::fabs(q.x) < m ||
+                    (wind && std::fabs(q.z) < m))
+                    continue;
+                const bool onQuad = std::fabs(q.x) < 0.5f && std::fabs(q.z) < 0.5f;
+                const bool shadowed = onQuad && !(cutsOut && q.x > 0.0f) && !(wind && q.z > 0.0f);
+                const int red = At(rgba, x, y)[0];
+                if (shadowed) {
+                    EXPECT_LE(red, 30) << "pixel " << x << "," << y << " should lie in the shadow";
+                    ++dark;
+                } else if (onQuad || std::fabs(q.x) < 1.0f) {
+                    EXPECT_GE(red, 60) << "pixel " << x << "," << y << " should be lit";
+                    ++lit;
+                }
+            }
+        EXPECT_GT(dark, 10);
+        EXPECT_GT(lit, 40);
+        MVE_FreeObject(quad);
+    };
+
+    MVE_EnableSun(0);
+    const Vec light = {-1.5f, 4.0f, 0.0f};
+    const int lamp = MVE_CreateLight(-1, light.x, light.y, light.z, 1);
+    MVE_SetLightRange(lamp, 20.0f);
+    MVE_SetLightIntensity(lamp, 1.0f);
+    MVE_SetLightShadow(lamp, 1, 0);
+    auto towardsLamp = [&](Vec p) { return Vec{(p.x + light.x) * 0.5f, 2.0f, (p.z + light.z) * 0.5f}; };
+    check(MVE_CreateMaterial(-1, cutTexture, 4, ""), "point light, cut-out", true, false, towardsLamp);
+    check(MVE_CreateMaterial(-1, solidTexture, 4, ""), "point light, no alpha", false, false, towardsLamp);
+    check(MVE_CreateMaterial(-1, layers, 9, ""), "point light, array layers", true, false, towardsLamp);
+    check(MVE_CreateMaterial(-1, wideTexture, 4, ""), "point light, anisotropic cut-out", true, false, towardsLamp);
+    MVE_FreeLight(lamp);
+
+    // Sunlight along (0.6, -0.8, 0): the quad's shadow lies 1.5 further along x.
+    MVE_EnableSun(1);
+    ASSERT_EQ(MVE_SetSunDirection(0.75f, -1.0f, 0.0f), 1);
+    MVE_SetSunColor(0xFFFFFFFF);
+    MVE_SetSunIntensity(0.8f);
+    MVE_SetShadowCenter(0, 0, 0);
+    MVE_EnableShadows(1);
+    auto towardsSun = [](Vec p) { return Vec{p.x - 1.5f, 2.0f, p.z}; };
+    check(MVE_CreateMaterial(-1, cutTexture, 4, ""), "sun, cut-out", true, false, towardsSun);
+    check(MVE_CreateMaterial(-1, solidTexture, 4, ""), "sun, no alpha", false, false, towardsSun);
+    check(MVE_CreateMaterial(-1, layers, 9, ""), "sun, array layers", true, false, towardsSun);
+    check(MVE_CreateMaterial(-1, wideTexture, 4, ""), "sun, anisotropic cut-out", true, false, towardsSun);
+    // The +z edge's vertex group 1 moves 5 units along the sunlight: 4 down, into the ground from
+    // the quad's middle on.
+    check(grass(solidTexture), "sun, grass without alpha", false, true, towardsSun);
+    check(grass(cutTexture), "sun, grass with a cut-out", true, true, towardsSun);
+}
+
+// A ground plane seen at a grazing angle with a texture as a definition gives it by default (no
+// mipmaps, nearest texel): every pixel shows exactly the texel at its centre, also towards the
+// horizon where a pixel's footprint spans several checker cells. An anisotropic filter would mix
+// the cells there (and make the software rasteriser walk thousands of texels per pixel).
+TEST_F(RenderTest, GrazingPlaneShowsTheNearestTexel) {
+    std::vector<uint8_t> checker(64 * 64 * 3);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool red = ((x / 8) + (y / 8)) % 2 == 0;
+            checker[size_t(y * 64 + x) * 3] = red ? 255 : 0;
+            checker[size_t(y * 64 + x) * 3 + 2] = red ? 0 : 255;
+        }
+    std::string error;
+    ASSERT_EQ(MVE_PlatformWritePNG("checker.png", checker.data(), 64, 64, 3, error), 1) << error;
+    WriteFile("Ground.mvd", "Texture: Checker { File: checker.png }\n");
+    MVE_ParseDefinitionFiles("Ground.mvd", MVE_DEFINITION_TEXTURE);
+    const MVE_TEXTURE *texture = MVE_Engine().Registries.Textures.GetByName("Checker");
+    ASSERT_NE(texture, nullptr);
+    const int repeat = 10;
+    const int ground = MVE_CreatePlaneMesh(-1, 1.0f, float(repeat), "");
+    MVE_FinishMesh(ground);
+    Place(ground, MVE_CreateMaterial(-1, texture->iID, 4, ""), {0, 0, 0}, {40, 1, 40});
+    MVE_EnableSun(0);
+    const float height = 0.5f, pitch = 8.0f * kPi / 180.0f;
+    MVE_MoveCamera(0, height, 0, 0);
+    MVE_RotateCamera(-8.0f, 0, 0, 0);
+    MVE_RenderWorld(-1);
+    const std::vector<uint8_t> rgba = Pixels();
+
+    const float t = std::tan(22.5f * kPi / 180.0f), aspect = float(width_) / float(height_);
+    const Vec forward = {0, -std::sin(pitch), -std::cos(pitch)}, up = {0, std::cos(pitch), -std::sin(pitch)};
+    // Texel coordinates (s, t) of the ground under a pixel centre; false above the horizon or past the far plane.
+    auto texel = [&](float px, float py, float &s, float &tt) {
+        const float nx = 2.0f * px / width_ - 1.0f, ny = 1.0f - 2.0f * py / height_;
+        const Vec d = {nx * t * aspect, forward.y + ny * t * up.y, forward.z + ny * t * up.z};
+        if (d.y >= -1e-4f) return false;
+        const float k = height / -d.y;
+        if (k > 120.0f || std::fabs(k * d.x) > 19.0f || std::fabs(k * d.z) > 19.0f) return false;
+        s = float(repeat) * (0.5f - k * d.x / 40.0f) * 64.0f;
+        tt = float(repeat) * (0.5f - k * d.z / 40.0f) * 64.0f;
+        return true;
+    };
+    auto nearBorder = [](float c) {
+        const float f = std::fmod(c, 8.0f);
+        return f < 0.25f || f > 7.75f;
+    };
+    int checked = 0, wide = 0;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            float s = 0, tt = 0, s2 = 0, t2 = 0;
+            if (!texel(x + 0.5f, y + 0.5f, s, tt) || nearBorder(s) || nearBorder(tt)) continue;
+            const bool red = ((int(std::floor(s)) % 64 / 8) + (int(std::floor(tt)) % 64 / 8)) % 2 == 0;
+            EXPECT_PIXEL(rgba, x, y, red ? 1.0f : 0.0f, 0.0f, red ? 0.0f : 1.0f, 3);
+            ++checked;
+            if (texel(x + 0.5f, y + 1.5f, s2, t2) && std::fabs(t2 - tt) > 16.0f) ++wide;  // two cells per pixel
+        }
+    EXPECT_GT(checked, 1500);
+    EXPECT_GT(wide, 100);
+}
+
 // Emission is added once, with and without the sun, and the glow adds the blurred emission on top.
 TEST_F(RenderTest, EmissionOnceAndGlow) {
     LookDown(5.0f);

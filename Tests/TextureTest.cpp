@@ -401,9 +401,10 @@ TEST_F(TextureTest, FiltersAndMipmaps) {
     EXPECT_EQ(Parameter(plain, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
     EXPECT_EQ(Parameter(plain, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
     EXPECT_EQ(Parameter(plain, GL_TEXTURE_WRAP_S), GL_REPEAT);
-    // Anisotropy 8 for loaded textures when the driver offers it (llvmpipe does); none from memory.
-    const int offered = MVE_Engine().TextureState.iAnisotropy;
-    EXPECT_EQ(Parameter(plain, GL_TEXTURE_MAX_ANISOTROPY), offered == 1 ? 8 : 1);
+    // No anisotropic filtering without mipmaps: there it only makes the software rasteriser walk
+    // whole footprints. None from memory either.
+    EXPECT_EQ(Parameter(plain, GL_TEXTURE_MAX_ANISOTROPY), 1);
+    EXPECT_NE(Log().find("Anisotropic filtering: off (no mipmaps)"), std::string::npos);
     const std::string bytes = ReadFile("stripes.png");
     EXPECT_EQ(Parameter(MVE_CatchTexture(MVE_ID_AUTO, bytes.data(), static_cast<int64_t>(bytes.size()), MVE_IGNORE, ""),
                         GL_TEXTURE_MAX_ANISOTROPY), 1);
@@ -422,6 +423,16 @@ TEST_F(TextureTest, FiltersAndMipmaps) {
     EXPECT_EQ(Parameter(mip, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
     EXPECT_EQ(Parameter(mip, GL_TEXTURE_MAX_LEVEL), 4);
     EXPECT_EQ(MVE_GetTexture(mip)->iMipmaps, 4);
+    // Anisotropy 8 (llvmpipe offers it) once the chain runs down to a level of at most 8 texels:
+    // 16 x 8 with 4 levels ends at 1 x 1, 64 x 64 with 3 at 8 x 8; with 2 it stops at 16 x 16,
+    // where a distant surface's footprint would still cover hundreds of texels.
+    ASSERT_EQ(MVE_Engine().TextureState.iAnisotropy, 1);
+    EXPECT_EQ(Parameter(mip, GL_TEXTURE_MAX_ANISOTROPY), 8);
+    WritePng("big.png", 64, 64, std::vector<uint32_t>(64 * 64, 0xFF808080u));
+    EXPECT_EQ(Parameter(MVE_LoadTextureFile(MVE_ID_AUTO, "big.png", GL_LINEAR, 3, ""), GL_TEXTURE_MAX_ANISOTROPY), 8);
+    EXPECT_EQ(Parameter(MVE_LoadTextureFile(MVE_ID_AUTO, "big.png", GL_LINEAR, 2, ""), GL_TEXTURE_MAX_ANISOTROPY), 1);
+    EXPECT_EQ(Count(Log(), "Anisotropic filtering: 8x"), 2);
+    EXPECT_EQ(Count(Log(), "Anisotropic filtering: off (the mipmaps stop at 16 x 16)"), 1);
     std::vector<uint8_t> level1 = Texels(mip, 1);
     ASSERT_EQ(level1.size(), 8u * 4u * 4u);
     for (size_t i = 0; i < 32; i++) EXPECT_NEAR(level1[4 * i], 128, 2) << "texel " << i;
@@ -448,9 +459,11 @@ TEST_F(TextureTest, DefinitionsAndRawFiles) {
     ASSERT_NE(linear, nullptr);
     EXPECT_EQ(linear->iMipmaps, 1);
     EXPECT_EQ(Parameter(linear->iID, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(Parameter(linear->iID, GL_TEXTURE_MAX_ANISOTROPY), 8);  // 2 x 2 down to 1 x 1
     const MVE_TEXTURE *fallback = r.Textures.GetByName("Default");
     ASSERT_NE(fallback, nullptr);
     EXPECT_EQ(Parameter(fallback->iID, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(Parameter(fallback->iID, GL_TEXTURE_MAX_ANISOTROPY), 1);
     EXPECT_EQ(At(Texels(fallback->iID), 0), 0xFF0000FFu);
 
     const MVE_TEXTURE *rawTexture = r.Textures.GetByName("Raw");
@@ -517,6 +530,12 @@ TEST_F(TextureTest, CubeMapsNeedAllSixFaces) {
     EXPECT_EQ(Parameter(sky, GL_TEXTURE_WRAP_R), GL_CLAMP_TO_EDGE);
     for (int i = 0; i < 6; i++)
         EXPECT_EQ(At(Texels(sky, 0, GL_TEXTURE_CUBE_MAP_POSITIVE_X + i), 0), 0xFF000000u | (40u * (i + 1))) << "face " << i;
+    // No anisotropic filter on cube maps, with or without mipmaps (reflections would cost seconds).
+    EXPECT_EQ(Parameter(sky, GL_TEXTURE_MAX_ANISOTROPY), 1);
+    const int mipmapped = MVE_LoadCubeMapTexture(MVE_ID_AUTO, "Sky", faces[0], faces[1], faces[2], faces[3], faces[4], faces[5], MVE_IGNORE, 2, "Mipmapped");
+    EXPECT_EQ(Parameter(mipmapped, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(Parameter(mipmapped, GL_TEXTURE_MAX_ANISOTROPY), 1);
+    EXPECT_NE(Log().find("Anisotropic filtering: off (cube map)"), std::string::npos);
 
     // The fourth face is missing: one failure row, no texture, the earlier one under the name kept.
     const int before = Count(Log(), MVE_FAIL_IMAGE_NOT_FOUND);
@@ -545,6 +564,52 @@ TEST_F(TextureTest, ArrayLayersTakeImagesOfTheirSize) {
     EXPECT_EQ(At(t, 4), 0xFF0000FFu);   // layer 1, first texel
     EXPECT_EQ(At(t, 7), 0xFF00FF00u);   // layer 1, last texel
     EXPECT_EQ(At(t, 0), 0u);            // layer 0 untouched
+}
+
+// Whether an image brought an alpha channel decides whether a shadow caster must read its
+// texels: grey and palette images with transparency count, RGB, JPEG and raw files do not, and a
+// cube map or an array has one as soon as any face or layer has.
+TEST_F(TextureTest, AlphaChannelIsRememberedPerImage) {
+    const std::filesystem::path png = Corpus("png"), jpeg = Corpus("jpeg");
+    MVE_REQUIRE_CORPUS_FILE(png / "basn4a08.png");
+    auto alpha = [](int handle) { return MVE_GetTexture(handle) ? MVE_GetTexture(handle)->iAlpha : -1; };
+    auto file = [](const std::filesystem::path &path) { return MVE_LoadTextureFile(MVE_ID_AUTO, path.c_str(), GL_LINEAR, 0, ""); };
+    EXPECT_EQ(alpha(file(png / "basn6a08.png")), 1);  // RGBA
+    EXPECT_EQ(alpha(file(png / "basn4a08.png")), 1);  // grey with alpha
+    EXPECT_EQ(alpha(file(png / "tbbn3p08.png")), 1);  // palette with a transparent entry
+    EXPECT_EQ(alpha(file(png / "basn2c08.png")), 0);  // RGB
+    EXPECT_EQ(alpha(file(png / "basn0g08.png")), 0);  // grey
+    EXPECT_EQ(alpha(file(jpeg / "jpegsuite_baseline_32x32x8_grayscale.jpg")), 0);
+
+    WritePng("rgb.png", 2, 2, std::vector<uint32_t>(4, 0xFF336699u), 3);
+    WritePng("rgba.png", 2, 2, std::vector<uint32_t>(4, 0x00336699u));
+    const std::string rgb = ReadFile("rgb.png"), rgba = ReadFile("rgba.png");
+    EXPECT_EQ(alpha(MVE_CatchTexture(MVE_ID_AUTO, rgb.data(), static_cast<int64_t>(rgb.size()), GL_LINEAR, "")), 0);
+    EXPECT_EQ(alpha(MVE_CatchTexture(MVE_ID_AUTO, rgba.data(), static_cast<int64_t>(rgba.size()), GL_LINEAR, "")), 1);
+
+    const char raw[18] = {2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6};
+    WriteFile("raw.mvt", std::string(raw, 18));
+    WriteFile("Alpha.mvd", "Texture: Raw { File: raw.mvt }\nTexture: Cut { File: rgba.png }\nTexture: Solid { File: rgb.png }\n");
+    MVE_ParseDefinitionFiles("Alpha.mvd", MVE_DEFINITION_TEXTURE);
+    MVE_REGISTRIES &r = MVE_Engine().Registries;
+    ASSERT_NE(r.Textures.GetByName("Raw"), nullptr);
+    EXPECT_EQ(r.Textures.GetByName("Raw")->iAlpha, 0);
+    EXPECT_EQ(r.Textures.GetByName("Cut")->iAlpha, 1);
+    EXPECT_EQ(r.Textures.GetByName("Solid")->iAlpha, 0);
+
+    EXPECT_EQ(alpha(MVE_LoadCubeMapTexture(MVE_ID_AUTO, ".", "rgb.png", "rgb.png", "rgb.png", "rgb.png", "rgb.png", "rgb.png", GL_LINEAR, 0, "")), 0);
+    EXPECT_EQ(alpha(MVE_LoadCubeMapTexture(MVE_ID_AUTO, ".", "rgb.png", "rgb.png", "rgb.png", "rgb.png", "rgb.png", "rgba.png", GL_LINEAR, 0, "")), 1);
+    const int array = MVE_CreateTextureArray(MVE_ID_AUTO, 2, 2, 2, GL_NEAREST, 0, "");
+    ASSERT_EQ(MVE_AddTextureToTextureArray(array, "rgb.png", 0), 1);
+    EXPECT_EQ(alpha(array), 0);
+    ASSERT_EQ(MVE_AddTextureToTextureArray(array, "rgba.png", 1), 1);
+    EXPECT_EQ(alpha(array), 1);
+
+    // The built-in logo has a transparent surround; the default colour texture and the sky do not.
+    const MVE_BUILTIN_RESOURCES &b = MVE_Engine().Builtin;
+    EXPECT_EQ(alpha(b.iLogoTexture), 1);
+    EXPECT_EQ(alpha(b.iDefaultTexture[0]), 0);
+    EXPECT_EQ(alpha(b.iDefaultCubeMap), 0);
 }
 
 TEST_F(TextureTest, BuiltinResources) {

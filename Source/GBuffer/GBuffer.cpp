@@ -122,6 +122,7 @@ int MVE_InitGBuffer() {
     Build(MVE_EP_SHADOW_ARRAY);
     Build(MVE_EP_SHADOW_WIND);
     Build(MVE_EP_SHADOW_OPAQUE);
+    Build(MVE_EP_SHADOW_WIND_OPAQUE);
 
     MVE_LogHeading("Direct Light initialization:", __LINE__, __FILE__, "MVE_InitGBuffer");
     Build(MVE_EP_DIRECT_AMBIENT);

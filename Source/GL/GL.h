@@ -96,6 +96,8 @@ typedef void(APIENTRYP MVE_PFNGLSHADEMODELPROC)(GLenum mode);
     X(PFNGLFENCESYNCPROC, glFenceSync) X(PFNGLCLIENTWAITSYNCPROC, glClientWaitSync)                 \
     X(PFNGLDELETESYNCPROC, glDeleteSync)                                                            \
     X(PFNGLDEPTHRANGEPROC, glDepthRange)                                                            \
+    X(PFNGLGENSAMPLERSPROC, glGenSamplers) X(PFNGLDELETESAMPLERSPROC, glDeleteSamplers)             \
+    X(PFNGLBINDSAMPLERPROC, glBindSampler) X(PFNGLSAMPLERPARAMETERIPROC, glSamplerParameteri)       \
     X(PFNGLGETINTEGERI_VPROC, glGetIntegeri_v) X(PFNGLGETBUFFERPARAMETERIVPROC, glGetBufferParameteriv) \
     /* Legacy: only on a compatibility context; left empty (and never called) on a core one. */    \
     X(MVE_PFNGLSHADEMODELPROC, glShadeModel)

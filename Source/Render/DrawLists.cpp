@@ -6,6 +6,7 @@
 #include "Mesh/Mesh.h"
 #include "Render/Render.h"
 #include "Shader/Shader.h"
+#include "Texture/Texture.h"
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -36,15 +37,16 @@ inline void ModelBlock(float block[28], const m4f &view, const m4f &model) {
     }
 }
 
-// Whether a texture's texels carry alpha (an RGB texture reads alpha 1.0 everywhere).
-bool HasAlpha(unsigned int texture, unsigned int target) {
-    if (!texture) return false;
-    if (target != GL_TEXTURE_2D && target != GL_TEXTURE_2D_ARRAY) return true;
-    const MVE_GL_TABLE &gl = MVE_gl();
-    GLint bits = 8;
-    gl.glBindTexture(target, texture);
-    gl.glGetTexLevelParameteriv(target, 0, GL_TEXTURE_ALPHA_SIZE, &bits);
-    return bits > 0;
+// The caster program of a material: the wind moves grass in the sun's pass whatever its texture;
+// a texture is read only where it can cut something out (it has an alpha channel) and the program
+// samples its kind (2D, or a 2D array). Anything else gives the same depths without the texture.
+MVE_ENGINE_PROGRAM CasterProgram(int mode, int type, const MVE_TEXTURE *texture) {
+    const bool cut = texture && texture->iAlpha;
+    const bool flat = cut && texture->iTarget == GL_TEXTURE_2D;
+    if (mode == 0 && type == MVE_PROGRAM_GRASS) return flat ? MVE_EP_SHADOW_WIND : MVE_EP_SHADOW_WIND_OPAQUE;
+    if (flat) return MVE_EP_SHADOW;
+    if (cut && texture->iTarget == GL_TEXTURE_2D_ARRAY) return MVE_EP_SHADOW_ARRAY;
+    return MVE_EP_SHADOW_OPAQUE;
 }
 
 GLuint ModelBuffer() { return MVE_Engine().Shader.Buffers[MVE_BUFFER_MODEL].uBuffer; }
@@ -290,28 +292,26 @@ void MVE_DrawShadowCasters(const m4f &view, int mode, const MVE_CULL *cull) {
     for (int group = 0; group < 2; ++group) {
         for (uint32_t p = f.uGroupFirst[group], pend = p + f.uGroupCount[group]; p < pend; ++p) {
             const MVE_DRAW_PROGRAM &program = f.Programs[p];
-            MVE_ENGINE_PROGRAM textured = MVE_EP_SHADOW;
-            if (mode == 0 && program.iType == MVE_PROGRAM_GRASS) textured = MVE_EP_SHADOW_WIND;
-            if (mode == 0 && program.iType == MVE_PROGRAM_TEXTURE_ARRAY) textured = MVE_EP_SHADOW_ARRAY;
             for (uint32_t m = program.uFirst, mend = m + program.uCount; m < mend; ++m) {
                 const MVE_DRAW_MATERIAL &material = f.Materials[m];
-                unsigned int target = GL_TEXTURE_2D;
-                const unsigned int texture = MVE_MaterialFirstTexture(material.pMaterial, &target);
-                // Without a texture, or with one that has no alpha channel, nothing can be cut out:
-                // the opaque caster program gives the same depths without reading a texel.
-                const MVE_ENGINE_PROGRAM which = HasAlpha(texture, target) ? textured : MVE_EP_SHADOW_OPAQUE;
+                const MVE_TEXTURE *texture = MVE_MaterialFirstTexture(material.pMaterial);
+                const MVE_ENGINE_PROGRAM which = CasterProgram(mode, program.iType, texture);
                 const MVE_GL_PROGRAM &caster = programs[which];
                 if (!caster.uProgram) continue;
                 gl.glUseProgram(caster.uProgram);
-                if (which == MVE_EP_SHADOW_WIND) {
+                if (which == MVE_EP_SHADOW_WIND || which == MVE_EP_SHADOW_WIND_OPAQUE) {
                     float wind[3];
                     MVE_MaterialWind(material.pMaterial, wind);
                     gl.glUniform3fv(caster.Locations[MVE_SHW_WIND], 1, wind);
-                    gl.glUniform1i(caster.Locations[MVE_SHW_DIFFUSE_MAP], 0);
-                } else if (which != MVE_EP_SHADOW_OPAQUE && !caster.Locations.empty()) {
-                    gl.glUniform1i(caster.Locations[MVE_SH_DIFFUSE_MAP], 0);
                 }
-                if (texture) gl.glBindTexture(which == MVE_EP_SHADOW_ARRAY ? GL_TEXTURE_2D_ARRAY : target, texture);
+                // The casters' samplers are fixed to unit 0 when they are built. A caster only asks
+                // whether a texel is transparent: an anisotropic texture is read without its
+                // anisotropy, which over a tiled ground seen from a light close to it would walk
+                // thousands of texels per pixel of every cube face (seconds a frame).
+                if (which == MVE_EP_SHADOW || which == MVE_EP_SHADOW_ARRAY || which == MVE_EP_SHADOW_WIND) {
+                    gl.glBindTexture(static_cast<GLenum>(texture->iTarget), texture->iTexture);
+                    gl.glBindSampler(0, texture->iAnisotropy > 1 ? e.Shadow.uCasterSampler : 0);
+                }
                 const bool cullOff = !MVE_MaterialCullsBackFaces(material.pMaterial);
                 if (cullOff) gl.glDisable(GL_CULL_FACE);
                 gl.glBindBuffer(GL_UNIFORM_BUFFER, ModelBuffer());
@@ -320,6 +320,7 @@ void MVE_DrawShadowCasters(const m4f &view, int mode, const MVE_CULL *cull) {
             }
         }
     }
+    gl.glBindSampler(0, 0);
     gl.glBindVertexArray(0);
 }
 

@@ -42,11 +42,9 @@ MVE_SHADER *MVE_MaterialShader(const MVE_MATERIAL *material) { return material ?
 int MVE_MaterialCullsBackFaces(const MVE_MATERIAL *material) { return material ? material->iBackFaceCulling : 1; }
 int MVE_MaterialWireframe(const MVE_MATERIAL *material) { return material ? material->iWireframe : 0; }
 
-unsigned int MVE_MaterialFirstTexture(const MVE_MATERIAL *material, unsigned int *target) {
+const MVE_TEXTURE *MVE_MaterialFirstTexture(const MVE_MATERIAL *material) {
     const MVE_TEXTURE *t = material ? material->Texture[0] : nullptr;
-    if (!t || !t->iTexture) return 0;
-    if (target) *target = static_cast<unsigned int>(t->iTarget);
-    return t->iTexture;
+    return t && t->iTexture ? t : nullptr;
 }
 
 // Grass sways: the reflection value is the strength, the refraction value the speed.

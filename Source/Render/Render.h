@@ -11,6 +11,7 @@
 
 struct MVE_MATERIAL;
 struct MVE_SHADER;
+struct MVE_TEXTURE;
 
 // The camera node; its projection (field of view, aspect, near, far, mode) is kept with the shader
 // buffers it is written to (MVE_SHADER_STATE::Camera).
@@ -131,15 +132,16 @@ void MVE_CopyFrame();
 // Draws render group g (0, 1 or 2) of the frame copy with the camera view.
 void MVE_DrawRenderGroup(int group);
 // Shadow casters: groups 0 and 1 of the frame copy with `view` in place of the camera view.
-// `mode` 0 sun (program variants per material), 1 point light (plain program only).
+// `mode` 0 sun, 1 point light (no wind). Casters whose first texture has no alpha channel, or is of
+// a kind the caster cannot sample, take the opaque variants: the same depths without a texel read.
 void MVE_DrawShadowCasters(const m4f &view, int mode, const MVE_CULL *cull = nullptr);
 // What the draw code needs of a material (the material module owns the record).
 MVE_SHADER *MVE_MaterialShader(const MVE_MATERIAL *material);
 float MVE_MaterialEmission(const MVE_MATERIAL *material);
 int MVE_MaterialCullsBackFaces(const MVE_MATERIAL *material);
 int MVE_MaterialWireframe(const MVE_MATERIAL *material);
-// The material's first texture (GL name and target), 0 when it has none.
-unsigned int MVE_MaterialFirstTexture(const MVE_MATERIAL *material, unsigned int *target);
+// The material's first texture, null when it has none (or it has no GL texture).
+const MVE_TEXTURE *MVE_MaterialFirstTexture(const MVE_MATERIAL *material);
 // Wind offset of the grass program from the material's two wind values and the engine time.
 void MVE_MaterialWind(const MVE_MATERIAL *material, float wind[3]);
 // Binds a material's textures and uploads its Material block and extra uniforms.

@@ -121,7 +121,8 @@ enum MVE_ENGINE_PROGRAM : int {
     MVE_EP_SHADOW = 0,        // sun and point shadows; uniforms: DiffuseMap
     MVE_EP_SHADOW_ARRAY,      // layer = iGroup; uniforms: DiffuseMap
     MVE_EP_SHADOW_WIND,       // uniforms: vWind, DiffuseMap
-    MVE_EP_SHADOW_OPAQUE,     // no alpha test, no fragment work: casters whose material has no texture
+    MVE_EP_SHADOW_OPAQUE,     // no alpha test, no fragment work: casters with nothing to cut out
+    MVE_EP_SHADOW_WIND_OPAQUE, // grass moved by the wind, nothing to cut out; uniforms: vWind
     MVE_EP_DIRECT_AMBIENT,    // iLightState 0: ambient and emission only
     MVE_EP_DIRECT_SUN,        // iLightState 1: plus the sun
     MVE_EP_DIRECT_SUN_SHADOW, // iLightState 5: plus the sun's shadow map on unit 5

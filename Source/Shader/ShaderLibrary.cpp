@@ -170,6 +170,7 @@ const EngineProgram kEngine[MVE_EP_COUNT] = {
     {"Array Shadow", "Shadow.vert", "Shadow.frag", "#define MVE_ARRAY\n", {{"DiffuseMap", 0}}},
     {"Wind Shadow", "Shadow.vert", "Shadow.frag", "#define MVE_WIND\n", {{"vWind", -1}, {"DiffuseMap", 0}}},
     {"Opaque Shadow", "Shadow.vert", "Shadow.frag", "#define MVE_OPAQUE\n", {}},
+    {"Opaque Wind Shadow", "Shadow.vert", "Shadow.frag", "#define MVE_WIND\n#define MVE_OPAQUE\n", {{"vWind", -1}}},
     {"Direct Light", "DirectLight.vert", "DirectLight.frag", "", MVE_DIRECT_UNIFORMS},
     {"Direct Light Sun", "DirectLight.vert", "DirectLight.frag", "#define MVE_SUN\n", MVE_DIRECT_UNIFORMS},
     {"Direct Light Sun Shadow", "DirectLight.vert", "DirectLight.frag", kSunShadow, MVE_DIRECT_UNIFORMS},

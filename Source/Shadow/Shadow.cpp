@@ -98,6 +98,13 @@ int MVE_InitShadowMap(int size) {
     const v4f axis[6] = {{1, 0, 0, 1}, {-1, 0, 0, 1}, {0, 1, 0, 1}, {0, -1, 0, 1}, {0, 0, 1, 1}, {0, 0, -1, 1}};
     const v4f up[6] = {{0, -1, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, -1, 0}, {0, -1, 0, 0}, {0, -1, 0, 0}};
     for (int i = 0; i < 6; ++i) s.m4fFace[i] = LookAt(origin, axis[i], up[i]);
+    // Anisotropic textures are read through this sampler by the casters: the same filters and
+    // wrapping as such a texture has (only textures with mipmaps are anisotropic), no anisotropy.
+    gl.glGenSamplers(1, &s.uCasterSampler);
+    gl.glSamplerParameteri(s.uCasterSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    gl.glSamplerParameteri(s.uCasterSampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    gl.glSamplerParameteri(s.uCasterSampler, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    gl.glSamplerParameteri(s.uCasterSampler, GL_TEXTURE_WRAP_T, GL_REPEAT);
     s.iReady = 1;
     return 1;
 }
@@ -110,8 +117,9 @@ void MVE_ShutdownShadowMap() {
         if (s.uCube) gl.glDeleteTextures(1, &s.uCube);
         if (s.uRenderbuffer) gl.glDeleteRenderbuffers(1, &s.uRenderbuffer);
         if (s.uFramebuffer) gl.glDeleteFramebuffers(1, &s.uFramebuffer);
+        if (s.uCasterSampler) gl.glDeleteSamplers(1, &s.uCasterSampler);
     }
-    s.uMap = s.uCube = s.uRenderbuffer = s.uFramebuffer = 0;
+    s.uMap = s.uCube = s.uRenderbuffer = s.uFramebuffer = s.uCasterSampler = 0;
     s.iReady = 0;
 }
 

@@ -8,6 +8,7 @@ struct MVE_LIGHT;
 struct MVE_SHADOW_STATE {
     int iSize = 0;
     unsigned int uMap = 0, uCube = 0, uRenderbuffer = 0, uFramebuffer = 0;
+    unsigned int uCasterSampler = 0;      // trilinear, repeating, no anisotropy (see MVE_DrawShadowCasters)
     int iReady = 0;                       // 1 once the framebuffer was complete
     m4f m4fFace[6] = {};                  // look-at of each cube face from the origin
     int iEnabled = 0;                     // the shadow switch (sun only)

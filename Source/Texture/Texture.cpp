@@ -50,7 +50,28 @@ bool Anisotropy() {
     return known == 1;
 }
 
-void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int magFilter, int mipmaps, bool anisotropy) {
+// Anisotropic filtering only means something where mipmap levels of a smaller scale exist, and Mesa's
+// software rasteriser does not bound it as hardware does: it walks every texel of a pixel's
+// footprint on the level it samples. Without mipmaps, or on a chain that stops at a large level,
+// that footprint grows with the distance (thousands of texels at grazing angles, frames of
+// seconds). On a chain that runs down to a level no larger than the anisotropy, what lies beyond
+// the last level stays within the texels the filter reads anyway. Cube maps get none: a reflection's
+// direction sweeps across faces from one pixel to the next, and the footprints that makes cost ten
+// times a plain lookup even on a whole chain (a mirror sphere filling the view: a second a frame).
+constexpr int kAnisotropy = 8;
+
+// Width and height of the smallest level the requested mipmaps reach.
+void LastLevel(const MVE_TEXTURE *texture, int mipmaps, int &width, int &height) {
+    width = texture->iWidth;
+    height = texture->iHeight;
+    for (int level = 0; level < mipmaps && (width > 1 || height > 1); ++level) {
+        width = width > 1 ? width / 2 : 1;
+        height = height > 1 ? height / 2 : 1;
+    }
+}
+
+void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int magFilter, int mipmaps,
+                   const char *procedure) {
     const MVE_GL_TABLE &gl = MVE_gl();
     const GLenum target = static_cast<GLenum>(texture->iTarget);
     gl.glGenTextures(1, &texture->iTexture);
@@ -70,11 +91,29 @@ void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int ma
     gl.glTexParameteri(target, GL_TEXTURE_WRAP_S, wrap);
     gl.glTexParameteri(target, GL_TEXTURE_WRAP_T, wrap);
     if (target == GL_TEXTURE_CUBE_MAP) gl.glTexParameteri(target, GL_TEXTURE_WRAP_R, wrap);
-    if (anisotropy && Anisotropy()) {
+
+    std::string row;
+    int lastWidth = 0, lastHeight = 0;
+    LastLevel(texture, mipmaps, lastWidth, lastHeight);
+    if (mipmaps <= 0) {
+        row = "off (no mipmaps)";
+    } else if (target == GL_TEXTURE_CUBE_MAP) {
+        row = "off (cube map)";
+    } else if (texture->iWidth <= 0 || texture->iHeight <= 0) {
+        row = "off (no image)";
+    } else if (lastWidth > kAnisotropy || lastHeight > kAnisotropy) {
+        row = "off (the mipmaps stop at " + std::to_string(lastWidth) + " x " + std::to_string(lastHeight) + ")";
+    } else if (!Anisotropy()) {
+        row = "off (not offered by the driver)";
+    } else {
         GLfloat most = 1.0f;
         gl.glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &most);
-        gl.glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY, most < 8.0f ? most : 8.0f);
+        const float amount = most < static_cast<float>(kAnisotropy) ? most : static_cast<float>(kAnisotropy);
+        gl.glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY, amount);
+        texture->iAnisotropy = static_cast<int>(amount);
+        row = std::to_string(texture->iAnisotropy) + "x";
     }
+    if (procedure) MVE_Log(("Anisotropic filtering: " + row).c_str(), MVE_LOG_DETAIL, 0, 0, "", procedure);
 }
 
 void FinishMipmaps(const MVE_TEXTURE *texture) {
@@ -106,6 +145,10 @@ int NeedScreen(const char *procedure) {
 }  // namespace mve_texture
 
 using namespace mve_texture;
+
+int MVE_ImageHasAlpha(const MVE_IMAGE &image) {
+    return image.iFormat == MVE_PIXELS_RGBA || image.iFormat == MVE_PIXELS_BGRA;
+}
 
 void MVE_UploadImage(const MVE_IMAGE &image, unsigned int face, int layer) {
     if (!image.pPixels || image.iWidth <= 0 || image.iHeight <= 0) return;
@@ -166,9 +209,10 @@ extern "C" int MVE_LoadTextureFile(int id, const char *file, int filter, int mip
     if (!texture) return 0;
     texture->iTarget = GL_TEXTURE_2D;
     texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
+    texture->iAlpha = MVE_ImageHasAlpha(image);
     SetSize(texture, image.iWidth, image.iHeight);
     const unsigned int f = ResolveFilter(filter);
-    SetupSampling(texture, f, f, texture->iMipmaps, true);
+    SetupSampling(texture, f, f, texture->iMipmaps, kProcedure);
     MVE_UploadImage(image, 0, MVE_IGNORE);
     FinishMipmaps(texture);
     MVE_LogOK(kProcedure);
@@ -205,9 +249,10 @@ extern "C" int MVE_CatchTexture(int id, const void *data, int64_t size, int filt
     MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, name ? name : "", &handle);
     if (!texture) return 0;
     texture->iTarget = GL_TEXTURE_2D;
+    texture->iAlpha = bpp == 4;
     SetSize(texture, image.iWidth, image.iHeight);
     const unsigned int f = ResolveFilter(filter);
-    SetupSampling(texture, f, f, 0, false);
+    SetupSampling(texture, f, f, 0, nullptr);
     UnpackAlignment alignment;
     MVE_gl().glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.iWidth, image.iHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                           rgba.data());
@@ -219,7 +264,7 @@ namespace {
 // Six decoded faces become one cube map. A cube needs six square faces of one size; anything else
 // would give a texture that samples black everywhere.
 int BuildCubeMap(int id, MVE_IMAGE (&faces)[6], int filter, int mipmaps, const std::string &name,
-                 const char *procedure) {
+                 const char *procedure, bool logged) {
     for (const MVE_IMAGE &face : faces)
         if (face.iWidth != faces[0].iWidth || face.iHeight != faces[0].iWidth) {
             MVE_LogFail("Fail: Cube map faces must be square and of one size!", procedure);
@@ -230,9 +275,10 @@ int BuildCubeMap(int id, MVE_IMAGE (&faces)[6], int filter, int mipmaps, const s
     if (!texture) return 0;
     texture->iTarget = GL_TEXTURE_CUBE_MAP;
     texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
+    for (const MVE_IMAGE &face : faces) texture->iAlpha |= MVE_ImageHasAlpha(face);
     SetSize(texture, faces[0].iWidth, faces[0].iHeight);
     const unsigned int f = ResolveFilter(filter);
-    SetupSampling(texture, f, f, texture->iMipmaps, true);
+    SetupSampling(texture, f, f, texture->iMipmaps, logged ? procedure : nullptr);
     for (int i = 0; i < 6; i++) MVE_UploadImage(faces[i], GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<unsigned>(i), MVE_IGNORE);
     FinishMipmaps(texture);
     return handle;
@@ -253,7 +299,7 @@ extern "C" int MVE_LoadCubeMapTexture(int id, const char *folder, const char *px
     for (int i = 0; i < 6; i++)
         if (!Decode(JoinPath(folder, files[i]), faces[i], kProcedure)) return 0;
     const std::string label = name && *name ? std::string(name) : FilePart(files[0] ? files[0] : "");
-    const int handle = BuildCubeMap(id, faces, filter, mipmaps, label, kProcedure);
+    const int handle = BuildCubeMap(id, faces, filter, mipmaps, label, kProcedure, true);
     if (handle) MVE_LogOK(kProcedure);
     return handle;
 }
@@ -271,7 +317,7 @@ extern "C" int MVE_CatchCubeMapTexture(int id, const void *const faces[6], const
             return 0;
         }
     }
-    return BuildCubeMap(id, images, filter, mipmaps, name ? name : "", kProcedure);
+    return BuildCubeMap(id, images, filter, mipmaps, name ? name : "", kProcedure, false);
 }
 
 extern "C" int MVE_CreateTextureArray(int id, int width, int height, int layers, int filter, int, const char *name) {
@@ -291,7 +337,7 @@ extern "C" int MVE_CreateTextureArray(int id, int width, int height, int layers,
     texture->iLayers = layers;
     SetSize(texture, width, height);
     const unsigned int f = ResolveFilter(filter);
-    SetupSampling(texture, f, f, 0, true);
+    SetupSampling(texture, f, f, 0, nullptr);
     MVE_gl().glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_RGBA, width, height, layers, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     return handle;
 }
@@ -319,6 +365,7 @@ extern "C" int MVE_AddTextureToTextureArray(int texture, const char *file, int l
     }
     MVE_gl().glBindTexture(GL_TEXTURE_2D_ARRAY, array->iTexture);
     MVE_UploadImage(image, 0, layer);
+    array->iAlpha |= MVE_ImageHasAlpha(image);
     MVE_LogOK(kProcedure);
     return 1;
 }

@@ -18,6 +18,9 @@ struct MVE_TEXTURE {
     int iWidth = 0, iHeight = 0;      // of the first face for cube maps
     int iLayers = 0;                  // array textures only
     int iClipX = 0, iClipY = 0, iClipWidth = 0, iClipHeight = 0;
+    int iAlpha = 0;                   // an uploaded image had an alpha channel (without one every
+                                      // texel reads alpha 1.0: nothing can be cut out)
+    int iAnisotropy = 0;              // degree of the anisotropic filter, 0 none
 };
 
 // Engine-wide texture state (MVE_ENGINE::TextureState).
@@ -44,6 +47,9 @@ int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *nam
 
 // Registry release hook: deletes the GL texture; materials that used it let go of it.
 void MVE_ReleaseTexture(MVE_TEXTURE *texture);
+
+// Whether a decoded image carries an alpha channel.
+int MVE_ImageHasAlpha(const MVE_IMAGE &image);
 
 // Uploads a decoded image to the bound texture: to a cube face target, or to GL_TEXTURE_2D
 // (face 0, layer MVE_IGNORE), or into layer `layer` of the bound GL_TEXTURE_2D_ARRAY (face 0).

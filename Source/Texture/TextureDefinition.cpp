@@ -108,14 +108,16 @@ int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *nam
     if (!texture) return 0;
     texture->iTarget = GL_TEXTURE_2D;
     texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
-    SetupSampling(texture, filter, filter, texture->iMipmaps, true);
+    // Raw files are RGB: only a decoded image can bring an alpha channel.
+    if (raw.Pixels) SetSize(texture, raw.iWidth, raw.iHeight);
+    else if (image.pPixels) SetSize(texture, image.iWidth, image.iHeight);
+    texture->iAlpha = image.pPixels ? MVE_ImageHasAlpha(image) : 0;
+    SetupSampling(texture, filter, filter, texture->iMipmaps, kProcedure);
     if (raw.Pixels) {
-        SetSize(texture, raw.iWidth, raw.iHeight);
         UnpackAlignment alignment;
         MVE_gl().glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, raw.iWidth, raw.iHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
                               raw.Pixels.get());
     } else if (image.pPixels) {
-        SetSize(texture, image.iWidth, image.iHeight);
         MVE_UploadImage(image, 0, MVE_IGNORE);
     }
     // A raw file that is not there leaves the texture without an image, as it always has.

@@ -9,9 +9,11 @@ namespace mve_texture {
 std::string FilePart(const std::string &path);
 std::string JoinPath(const char *folder, const char *file);
 unsigned int ResolveFilter(int filter);
-// Generates and binds the GL texture of texture->iTarget and sets filters, wrapping, mipmap range
-// and (when asked and offered by the driver) anisotropy 8.
-void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int magFilter, int mipmaps, bool anisotropy);
+// Generates and binds the GL texture of texture->iTarget and sets filters, wrapping, the mipmap
+// range and anisotropy. The texture's size must be set first: anisotropy depends on how far its
+// mipmaps reach. With a procedure, a log row says whether the texture is filtered anisotropically.
+void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int magFilter, int mipmaps,
+                   const char *procedure);
 void FinishMipmaps(const MVE_TEXTURE *texture);
 void SetSize(MVE_TEXTURE *texture, int width, int height);
 // Decodes a file; on failure writes the failure row (and the reason) and returns 0.

@@ -1,6 +1,7 @@
 #version 330
 // Shadow casters into a depth map. Variants: MVE_ARRAY (layer = iGroup), MVE_WIND (grass moved by
-// vWind * iGroup), MVE_OPAQUE (no alpha test, nothing to pass on).
+// vWind * iGroup), MVE_OPAQUE (no alpha test, nothing to pass on; with MVE_WIND for grass that has
+// nothing to cut out).
 layout(std140) uniform Projection {
 	mat4 mProjectionMatrix;
 };

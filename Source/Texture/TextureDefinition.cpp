@@ -68,7 +68,7 @@ std::string Upper(std::string text) {
 
 }  // namespace
 
-int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
+extern "C" int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
     MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Texture", name ? name : "", 1);
     if (!section) {
         MVE_LogHeading("Texture: " + std::string(name ? name : ""), __LINE__, __FILE__, kProcedure);
@@ -111,9 +111,12 @@ int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *nam
     SetupSampling(texture, filter, filter, texture->iMipmaps, true);
     if (raw.Pixels) {
         SetSize(texture, raw.iWidth, raw.iHeight);
-        UnpackAlignment alignment;
-        MVE_gl().glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, raw.iWidth, raw.iHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                              raw.Pixels.get());
+        MVE_PIXEL_UPLOAD upload;
+        upload.iWidth = raw.iWidth;
+        upload.iHeight = raw.iHeight;
+        upload.uFormat = GL_RGB;
+        upload.pPixels = raw.Pixels.get();
+        MVE_UploadPixels(upload);
     } else if (image.pPixels) {
         SetSize(texture, image.iWidth, image.iHeight);
         MVE_UploadImage(image, 0, MVE_IGNORE);

@@ -3,6 +3,7 @@
 // bad arguments that leave a red row and change nothing. Also the scene a C program builds on
 // nothing but MVE.h.
 #include "GLFixture.h"
+#include "PhysicsSupport.h"
 #include "Material/Material.h"
 #include "Platform/Platform.h"
 #include "Shader/Shader.h"
@@ -11,7 +12,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 extern "C" int mve_c_scene_from_pixels(void);
 
@@ -542,6 +545,40 @@ TEST_F(Api, CameraAndObjectsTurnToPointsAndQuaternions) {
     v4f after;
     MVE_GetObjectOrientation(bar, &after);
     EXPECT_EQ(std::memcmp(&q, &after, sizeof q), 0);
+}
+
+// Orientations set while the physics thread integrates the same objects (also run under
+// ThreadSanitizer): each one set is the one read back, whole, and the objects fall meanwhile.
+class ApiThread : public PhysicsFixture {
+  protected:
+    void TearDown() override {
+        MVE_StopPhysicsThread();
+        PhysicsFixture::TearDown();
+    }
+};
+
+TEST_F(ApiThread, OrientationsSetBesideThePhysicsThreadStayWhole) {
+    MVE_SetGravity(0.0f, -9.81f, 0.0f);
+    MVE_OBJECT *objects[3] = {MakeObject(-1, 1.0f, 0, 0, 0), MakeObject(-1, 2.0f, 3, 0, 0), MakeObject(-1, 1.0f, 6, 0, 0)};
+    MVE_StartPhysicsThread();
+    for (int i = 0; i < 300; ++i) {
+        const int id = IdOf(objects[i % 3]);
+        const float a = 0.01f * static_cast<float>(i);
+        const v4f q = {std::sin(a), 0.0f, 0.0f, std::cos(a)};
+        ASSERT_EQ(MVE_SetObjectOrientation(id, &q), 1);
+        v4f back;
+        ASSERT_NE(MVE_GetObjectOrientation(id, &back), nullptr);
+        ASSERT_NEAR(back.x, q.x, 1e-6f);
+        ASSERT_NEAR(back.w, q.w, 1e-6f);
+        ASSERT_EQ(MVE_PointObject(id, 10.0f, -50.0f, 0.0f, 0.0f, 0.0f, 0.0f), 1);
+        MVE_GetObjectOrientation(id, &back);
+        ASSERT_NEAR(back.x * back.x + back.y * back.y + back.z * back.z + back.w * back.w, 1.0f, 1e-5f);
+        if (i % 30 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    MVE_StopPhysicsThread();  // before reading where they fell to
+    v4f p;
+    MVE_GetObjectPosition(IdOf(objects[0]), &p);
+    EXPECT_LT(p.y, 0.0f);
 }
 
 // A rectangle: shared corners on a grid, the edges exactly at half the size, texture coordinates

@@ -66,6 +66,7 @@ int  MVE_SaveScreenshot(const char *file);               /* the back buffer as a
 int   MVE_FlipBuffers(void);                             /* ends the frame: times it, presents the back buffer; returns 0 */
 float MVE_GetFrameTime(void);                            /* seconds between the last two flips (0 after the first) */
 float MVE_GetFramesPerSecond(void);                      /* flips per second, measured over at least half a second */
+int   MVE_ReadFramePixels(int x, int y, int width, int height, void *rgba); /* the frame drawn so far (before MVE_FlipBuffers), RGBA8 rows from the top; x, y from the top-left; 1 read, 0 (red row) when no part lies on the screen */
 
 /* ---------------------------------------------------------------- Resources (every kind frees the same way; unknown IDs are ignored) */
 
@@ -193,6 +194,7 @@ int   MVE_CreateSphereMesh(int id, float radius, int segments, int rings, const 
 int   MVE_CreatePlaneMesh(int id, float size, float repeat, const char *name); /* square in y = 0, groups "Static" and "Dynamic" */
 int   MVE_AddMeshToMesh(int target, int source, float x, float y, float z, float rx, float ry, float rz, float sx, float sy, float sz, int group); /* appends a transformed copy (degrees; group -1 keeps the source's); first new vertex, -1 on failure */
 int   MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name); /* six planes, outward normals */
+int   MVE_CreateRectangleMesh(int id, float width, float depth, int segmentsX, int segmentsZ, float repeatX, float repeatZ, const char *name); /* grid in y = 0, normal +y, texture upright seen with -z ahead; handle, 0 and a red row for a bad size or count */
 
 /* ---------------------------------------------------------------- Collision bodies (a body is never changed after creation) */
 
@@ -226,6 +228,8 @@ int   MVE_SetObjectVelocity(int id, const v4f *velocity, float x, float y, float
 v4f  *MVE_GetObjectPosition(int id, v4f *out);           /* out := position (w 1); null for an unknown object */
 v4f  *MVE_GetObjectVelocity(int id, v4f *out);           /* out := velocity (w 0); null for an unknown object */
 v4f  *MVE_GetObjectOrientation(int id, v4f *out);        /* out := orientation quaternion; null for an unknown object */
+int   MVE_SetObjectOrientation(int id, const v4f *orientation); /* quaternion (w scalar), normalised; 1 done, 0 (red row) unknown object, null, zero or not finite */
+int   MVE_PointObject(int id, float x, float y, float z, float upX, float upY, float upZ); /* turns its -z axis to the world point, +y towards up (0, 0, 0 = world +y); 1 done, 0 (red row) */
 int   MVE_GetObjectCount(int list);                      /* 1 dynamic list, 2 static list, 0 every object */
 int   MVE_CreateNode(int id, const char *name);          /* a bare transform at the origin */
 int   MVE_CreateJoint(int id, int kind, int objectA, float ax, float ay, float az, int objectB, float bx, float by, float bz, float stiffness, float parameter); /* anchors in each object's own frame; stiffness 0 = rigid; the joint's handle, 0 on failure */
@@ -332,11 +336,50 @@ int   MVE_CreateTextureArray(int id, int width, int height, int layers, int filt
 int   MVE_AddTextureToTextureArray(int texture, const char *file, int layer); /* image of the array's size into a layer; 1 done, 0 refused */
 int   MVE_SetTextureFilter(int filter);                  /* engine default filter (GL_NEAREST or GL_LINEAR); returns 0 */
 
+#define MVE_TEXTURE_R8       1                          /* pixel formats of MVE_CreateTexture: one byte, read as grey (r, r, r, 1) */
+#define MVE_TEXTURE_RG8      2                          /* grey and alpha (r, r, r, g) */
+#define MVE_TEXTURE_RGB8     3
+#define MVE_TEXTURE_RGBA8    4
+#define MVE_TEXTURE_RGBA16F  5                          /* four floats per pixel in memory, kept as half floats */
+#define MVE_TEXTURE_RGBA32F  6                          /* four floats per pixel, kept as they are */
+int   MVE_CreateTexture(int id, int width, int height, int format, const void *pixels, int filter, int mipmaps, const char *name); /* packed rows from the top; pixels null = all 0 */
+int   MVE_UpdateTexture(int texture, int x, int y, int width, int height, int format, const void *pixels); /* replaces a rectangle of a 2D texture (top-left origin); 1 done, 0 (red row) refused */
+int   MVE_GetTextureWidth(int texture);                  /* pixels; 0 (red row) for an unknown texture */
+int   MVE_GetTextureHeight(int texture);
+
 /* ---------------------------------------------------------------- Materials (creators return a handle, 0 on failure) */
 
 int   MVE_CreateMaterial(int id, int texture, int program, const char *name); /* built-in program number; texture -1 = the three default textures, else slot 0 */
 int   MVE_CopyMaterial(int id, int source, const char *name); /* every field of the source; 0 and a red row without it */
 int   MVE_GetMaterialID(const char *name);                /* handle of the material with this name; 0 and a red row when none has it */
+/* Setters change what the next frame draws exactly as the definition key named in their comment does;
+ * they return 1, or 0 with a red row (unknown material, number not finite, value out of range) and
+ * change nothing. Getters return 0 (or null) with a red row for an unknown material. */
+int   MVE_SetMaterialColor(int material, uint32_t color);    /* "Color", 0xAABBGGRR (alpha byte 0 = opaque) */
+int   MVE_SetMaterialShineColor(int material, uint32_t color); /* "ShineColor": specular colour */
+int   MVE_SetMaterialShine(int material, float shine);     /* "Shine": specular intensity */
+int   MVE_SetMaterialHardness(int material, float hardness); /* "Hardness" (soft particles: "Blend", the fade distance) */
+int   MVE_SetMaterialSurfaceScattering(int material, float scattering); /* "SurfaceScattering": light reaching round the shadow side */
+int   MVE_SetMaterialReflection(int material, float reflection); /* "Reflection" */
+int   MVE_SetMaterialRefraction(int material, float percent); /* "Refraction", in percent as the key (stored / 100) */
+int   MVE_SetMaterialWireframe(int material, int on);      /* "Wireframe": lines in the forward groups */
+int   MVE_SetMaterialBackFaceCulling(int material, int on); /* "BackFaceCulling": 0 draws both faces */
+int   MVE_SetMaterialBlendMode(int material, int source, int destination); /* "BlendingMode": GL factors 0, 1, 0x300..0x308 */
+int   MVE_SetMaterialShader(int material, int program);    /* "Shader": built-in program 1..25 (14 draws with 15); moves it to that program's draw list */
+int   MVE_SetMaterialTexture(int material, int slot, int texture); /* "Texture[slot]", slot 0..3; -1 the default texture of slots 0..2, MVE_IGNORE empty */
+v4f  *MVE_GetMaterialColor(int material, v4f *out);        /* out := colour as floats */
+v4f  *MVE_GetMaterialShineColor(int material, v4f *out);
+float MVE_GetMaterialShine(int material);
+float MVE_GetMaterialHardness(int material);
+float MVE_GetMaterialSurfaceScattering(int material);
+float MVE_GetMaterialReflection(int material);
+float MVE_GetMaterialRefraction(int material);             /* percent, as set */
+float MVE_GetMaterialEmission(int material);
+int   MVE_GetMaterialWireframe(int material);
+int   MVE_GetMaterialBackFaceCulling(int material);
+int   MVE_GetMaterialBlendMode(int material, int *source, int *destination); /* 1 and the two factors */
+int   MVE_GetMaterialShader(int material);                 /* built-in program number it draws with */
+int   MVE_GetMaterialTexture(int material, int slot);      /* handle of the texture in the slot, 0 when empty */
 
 /* ---------------------------------------------------------------- Camera (a node: its matrix places the eye; mode bits as for objects)
  * The demonstration's turns: mode 5 (relative, bit 4) turns about the world axes (heading), mode 3
@@ -346,6 +389,7 @@ int   MVE_MoveCamera(float x, float y, float z, int mode);  /* sets or moves the
 int   MVE_RotateCamera(float x, float y, float z, int mode); /* degrees; 0 sets the orientation, 1 or 5 turns about world axes, 3 about its own */
 v4f  *MVE_GetCameraPosition(v4f *out, int reserved);      /* eye position, w 1; out null: a per-thread vector kept until the next call */
 v4f  *MVE_GetCameraRay(int x, int y);                     /* unit world direction (w 0) through a screen pixel (top-left origin); MVE_IGNORE = centre; per-thread vector */
+int   MVE_PointCamera(float x, float y, float z, float upX, float upY, float upZ); /* looks at a world point, screen up towards up (0, 0, 0 = world +y); 1 done, 0 (red row) */
 int   MVE_SetFieldOfView(float degrees);                  /* vertical, 0..180 exclusive (default 45); 0 and a red row otherwise */
 int   MVE_SetNearPlane(float distance);                   /* default 0.1; must lie between 0 and the far plane */
 int   MVE_SetFarPlane(float distance);                    /* default 128; must lie beyond the near plane */
@@ -457,6 +501,10 @@ uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f *out, uint
 float *MVE_ReadDefinitionRange(const MVE_DEFINITION_NODE *node, float out[2], float minimum, float maximum); /* a list min, max or one value for both; maximum MVE_IGNORE_F means minimum */
 MVE_DEFINITION_NODE *MVE_FreeDefinitionNode(MVE_DEFINITION_NODE *node, int wholeTree); /* removes the node and its subtree (the whole tree when wholeTree); returns the former parent */
 void  MVE_FreeDefinition(void);                          /* frees the tree of the file read last */
+int   MVE_LoadDefinitionText(const char *text, const char *folder, int mask); /* as MVE_ParseDefinitionFiles on a text in memory; files named in it are relative to folder; sections loaded */
+int   MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *name); /* the Texture section of that name below node ("" any; node itself when none is); handle or 0 */
+int   MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, const char *name); /* the Material section of that name below node ("" any); handle or 0 */
+int   MVE_LoadSoundDefinition(int id, MVE_DEFINITION_NODE *node, const char *folder); /* the first Sound section below node; folder "" = the tree's; handle or 0 */
 
 /* ---------------------------------------------------------------- Particle emitters (creators and loaders return a handle, 0 and a red row on failure) */
 

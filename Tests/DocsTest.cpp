@@ -80,7 +80,7 @@ TEST_F(Docs, ReferenceCheckSaysWhatANewProcedureNeeds) {
     const size_t at = header.find(anchor);
     ASSERT_NE(at, std::string::npos);
     const size_t lineEnd = header.find('\n', at);
-    header.insert(lineEnd + 1, "int   MVE_GetMaterialTexture(int material, int slot); /* texture in a slot 0..3 */\n");
+    header.insert(lineEnd + 1, "int   MVE_GetMaterialUserData(int material, int slot); /* value in a slot 0..3 */\n");
     const size_t mode = header.find("int   MVE_LoadSoundFile(int id, const char *file, int mode,");
     ASSERT_NE(mode, std::string::npos);
     header.replace(header.find("int mode", mode), 8, "int flags");
@@ -94,7 +94,7 @@ TEST_F(Docs, ReferenceCheckSaysWhatANewProcedureNeeds) {
     const std::string report = mvetest::ReadFile(dir_ / "report.txt");
     EXPECT_NE(report.find("[MVE_LoadSoundFile] has no parameter \"mode\" in Include/MVE.h"), std::string::npos) << report;
     EXPECT_NE(report.find("lacks what the reference needs for 1 name"), std::string::npos) << report;
-    EXPECT_NE(report.find("[MVE_GetMaterialTexture]   # Include/MVE.h:" + std::to_string(line) +
+    EXPECT_NE(report.find("[MVE_GetMaterialUserData]   # Include/MVE.h:" + std::to_string(line) +
                           "\nreturns: <what the result means, and what it is on failure>"),
               std::string::npos)
         << report;
@@ -103,8 +103,8 @@ TEST_F(Docs, ReferenceCheckSaysWhatANewProcedureNeeds) {
                           "+ `int MVE_LoadSoundFile(int id, const char *file, int flags, const char *name)`"),
               std::string::npos)
         << report;
-    EXPECT_NE(report.find("+ ### MVE_GetMaterialTexture"), std::string::npos) << report;
+    EXPECT_NE(report.find("+ ### MVE_GetMaterialUserData"), std::string::npos) << report;
     // The reference is still written, for a look at what changed.
-    EXPECT_NE(mvetest::ReadFile(dir_ / "generated.md").find("`int MVE_GetMaterialTexture(int material, int slot)`"),
+    EXPECT_NE(mvetest::ReadFile(dir_ / "generated.md").find("`int MVE_GetMaterialUserData(int material, int slot)`"),
               std::string::npos);
 }

@@ -427,9 +427,10 @@ TEST_F(SoundTest, DefinitionSections) {
     // A playing channel sound: the started instance got the section's values too.
     ASSERT_TRUE(reg.GetByName("Engines"));
     EXPECT_EQ(reg.Count(), 4u);
-    // With no Sound section at all: 0, no row.
+    // With no Sound section at all: 0 and a red row.
     MVE_DEFINITION_NODE *root = MVE_ParseDefinitionText("Texture: T { File: x.png }", "");
     EXPECT_EQ(MVE_LoadSoundDefinition(MVE_ID_AUTO, root, ""), 0);
+    EXPECT_NE(LogText().find(MVE_FAIL_SOUND_NODE), std::string::npos);
 }
 
 TEST_F(SoundTest, CollisionSoundsExactlyAboveImpactSpeedOne) {

@@ -27,11 +27,14 @@ int main(int argc, char **argv)
     MVE_SetAmbientColor(0xFF302820u);
     MVE_SetBackgroundColor(0xFF604020u);
 
-    /* Meshes, a material (built-in program 5 "Normal Mapping" with the default textures) and the
-     * objects that show them. Every creator returns a handle, or 0 with a red row in the log. */
+    /* Meshes, a material (built-in program 5 "Normal Mapping" with the neutral default textures,
+     * given a grey colour and a soft shine) and the objects that show them. Every creator returns a
+     * handle, or 0 with a red row in the log. */
     int boxMesh = MVE_CreateBoxMesh(MVE_ID_AUTO, 1.0f, 1.0f, 0, "Box");
     int floorMesh = MVE_CreatePlaneMesh(MVE_ID_AUTO, 12.0f, 6.0f, "Floor");
     int material = MVE_CreateMaterial(MVE_ID_AUTO, -1, 5, "Stone");
+    MVE_SetMaterialColor(material, 0xFF909090u);
+    MVE_SetMaterialShine(material, 0.2f);
     int box = MVE_CreateObject(MVE_ID_AUTO, boxMesh, material, "Box", 0, 0);
     int floor = MVE_CreateObject(MVE_ID_AUTO, floorMesh, material, "Floor", 0, 0);
     if (!box || !floor) {

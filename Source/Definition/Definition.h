@@ -124,8 +124,9 @@ std::string MVE_GetDefinitionFolder(const MVE_DEFINITION_NODE *node);
 std::string MVE_GetDefinitionPath(const MVE_DEFINITION_NODE *node, const std::string &file);  // folder of the tree + file
 std::string MVE_NativePath(std::string path);                                                 // every '\' becomes '/'
 
-// Section dispatch: Sound, Texture and Material sections to their loader hooks, by mask.
-void MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask);
+// Section dispatch: Sound, Texture and Material sections to their loader hooks, by mask. Returns
+// how many sections a loader took (gave a non-zero result).
+int MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask);
 // MVE_ParseDefinitionFiles is public (MVE.h).
 
 // ---------------------------------------------------------------- inside the module

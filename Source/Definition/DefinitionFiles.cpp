@@ -305,31 +305,52 @@ MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SIN
 
 extern "C" MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path) { return MVE_ReadDefinitionFile(path, nullptr); }
 
-void MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask) {
-    if (!node) return;
+int MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask) {
+    if (!node) return 0;
     MVE_DEFINITION_STATE &d = MVE_Engine().Definition;
     const std::string_view key = MVE_DefinitionKey(node);
     if (key == "Sound") {
-        if ((mask & MVE_DEFINITION_SOUND) && d.pLoadSound) d.pLoadSound(MVE_ID_AUTO, node, "");
-        return;
+        if ((mask & MVE_DEFINITION_SOUND) && d.pLoadSound) return d.pLoadSound(MVE_ID_AUTO, node, "") ? 1 : 0;
+        return 0;
     }
     if (key == "Texture") {
-        if ((mask & MVE_DEFINITION_TEXTURE) && d.pLoadTexture) d.pLoadTexture(MVE_ID_AUTO, node, MVE_GetDefinitionValue(node));
-        return;
+        if ((mask & MVE_DEFINITION_TEXTURE) && d.pLoadTexture)
+            return d.pLoadTexture(MVE_ID_AUTO, node, MVE_GetDefinitionValue(node)) ? 1 : 0;
+        return 0;
     }
     if (key == "Material") {
-        if ((mask & MVE_DEFINITION_MATERIAL) && d.pLoadMaterial) d.pLoadMaterial(MVE_ID_AUTO, node, MVE_GetDefinitionValue(node));
-        return;
+        if ((mask & MVE_DEFINITION_MATERIAL) && d.pLoadMaterial)
+            return d.pLoadMaterial(MVE_ID_AUTO, node, MVE_GetDefinitionValue(node)) ? 1 : 0;
+        return 0;
     }
+    int loaded = 0;
     for (MVE_DEFINITION_NODE *child = MVE_DefinitionFirst(node); child;) {
         MVE_DEFINITION_NODE *next = MVE_DefinitionSibling(child);   // a loader may free the section it was given
-        MVE_LoadDefinitions(child, mask);
+        loaded += MVE_LoadDefinitions(child, mask);
         child = next;
     }
+    return loaded;
 }
 
 extern "C" int MVE_ParseDefinitionFiles(const char *path, int mask) {
     std::set<FolderId> visited;
     ParsePath(path ? path : "", mask, true, visited);
     return 0;
+}
+
+// A definition text the program holds goes the way of a file's: parsed, its sections handed to the
+// loaders by mask, the tree freed. Files it names are found from `folder`.
+extern "C" int MVE_LoadDefinitionText(const char *text, const char *folder, int mask) {
+    static const char *const kProcedure = "MVE_LoadDefinitionText";
+    const std::string where = folder && *folder ? std::string(folder) : std::string(".");
+    MVE_LogHeading("Parse DefinitionText: " + where, __LINE__, __FILE__, kProcedure);
+    int loaded = 0;
+    if (!text) {
+        MVE_LogFail("Fail: No definition text!", kProcedure);
+    } else if (MVE_DEFINITION_NODE *root = MVE_ParseDefinitionText(std::string_view(text), folder ? folder : "")) {
+        loaded = MVE_LoadDefinitions(root, mask);
+        MVE_FreeDefinitionNode(root, 1);
+    }
+    MVE_LogBreak();
+    return loaded;
 }

@@ -65,6 +65,13 @@ void MVE_SetMaterialProgram(MVE_MATERIAL *material, int program) {
     material->Shader = MVE_GetBuiltinShader(material->iProgram);
 }
 
+void MVE_ChangeMaterialProgram(MVE_MATERIAL *material, int program) {
+    Guard guard(DrawListLock());  // the frame copy must never see it in two lists or in none midway
+    LeaveDrawList(material);
+    MVE_SetMaterialProgram(material, program);
+    MVE_EnterMaterialForDrawing(material);
+}
+
 extern "C" int MVE_CreateMaterial(int id, int texture, int program, const char *name) {
     const MVE_BUILTIN_RESOURCES &builtin = MVE_Engine().Builtin;
     int handle = 0;

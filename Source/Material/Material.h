@@ -38,9 +38,6 @@ struct MVE_MATERIAL {
 // Rows of the material loaders (tests refer to them).
 inline constexpr const char *MVE_FAIL_MATERIAL_NODE = "FAIL: Material Node Not found!";
 
-// Section loader of definition files (also the dispatch hook): the handle, 0 on failure.
-int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, const char *name);
-
 // Program number a "\Shader" word selects (exact upper-case words; anything else 1), and the GL
 // factor of a "\BlendingMode" word (-1 when the word is not one).
 int MVE_MaterialShaderWord(const std::string &word);
@@ -56,6 +53,9 @@ void MVE_DetachShader(const MVE_SHADER *shader);
 void MVE_SetMaterialProgram(MVE_MATERIAL *material, int program);
 // Enters the material into its program's draw list, once (programs in no render group keep none).
 void MVE_EnterMaterialForDrawing(MVE_MATERIAL *material);
+// Moves the material to the program of another number: out of the old program's draw list, into
+// the new one's as a new material would enter it; the objects drawn with it follow.
+void MVE_ChangeMaterialProgram(MVE_MATERIAL *material, int program);
 
 // A built-in texture by its handle (null for 0, which would otherwise find static ID 0).
 MVE_TEXTURE *MVE_BuiltinTexture(int handle);

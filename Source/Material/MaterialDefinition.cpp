@@ -47,7 +47,7 @@ MVE_DEFINITION_NODE *Key(MVE_DEFINITION_NODE *section, const std::string &key) {
 int MVE_MaterialShaderWord(const std::string &word) { return Lookup(kShaderWords, word, 1); }
 int MVE_MaterialBlendWord(const std::string &word) { return Lookup(kBlendWords, word, -1); }
 
-int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
+extern "C" int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
     MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Material", name ? name : "", 0);
     if (!section) {
         MVE_LogHeading("Material: " + std::string(name ? name : ""), __LINE__, __FILE__, kProcedure);

@@ -34,3 +34,13 @@ inline constexpr uint64_t MVE_RANDOM_DEFAULT_SEED = 0x853C49E6748FEA9BULL;
 struct MVE_RANDOM_STATE {
     std::atomic<uint64_t> uState{MVE_RANDOM_DEFAULT_SEED};
 };
+
+// Orientations (Orientation.cpp). A quaternion of unit length in place; 0 (unchanged) when it is
+// zero or not finite.
+int MVE_NormalizeQuaternion(v4f *q);
+// The rotation whose matrix has the orthonormal columns x, y, z.
+v4f MVE_QuaternionFromAxes(const float x[3], const float y[3], const float z[3]);
+// The orientation that looks along direction d (its -z axis) with its +y towards up; up (0, 0, 0)
+// is the world's +y, which yields to a pure tilt when d runs along it. 0 when d is zero or not
+// finite, or an explicit up is zero, not finite or along d.
+int MVE_QuaternionLookAt(v4f *out, float dx, float dy, float dz, float ux, float uy, float uz);

@@ -199,3 +199,53 @@ extern "C" int MVE_CreateSphereMesh(int id, float radius, int segments, int ring
         }
     return MVE_HandleOf(MVE_RegisterMesh(id, name ? name : "", std::move(sphere)));
 }
+
+// A grid of segmentsX x segmentsZ cells in y = 0, normal +y. The texture lies upright for a camera
+// that looks ahead along -z: its top row along the far (-z) edge, its left column along -x, repeated
+// repeatX times across and repeatZ times along. The edge under the texture's bottom row (+z) is in
+// group "Static", every other row in "Dynamic", so grass roots stay put as on the plane.
+extern "C" int MVE_CreateRectangleMesh(int id, float width, float depth, int segmentsX, int segmentsZ, float repeatX,
+                                       float repeatZ, const char *name) {
+    static const char *const kProcedure = "MVE_CreateRectangleMesh";
+    if (!(width > 0.0f && depth > 0.0f && std::isfinite(width) && std::isfinite(depth) && std::isfinite(repeatX) &&
+          std::isfinite(repeatZ))) {
+        MVE_LogFail("Fail: A rectangle needs a finite width and depth above 0 and finite repeats!", kProcedure);
+        return 0;
+    }
+    if (segmentsX < 1 || segmentsZ < 1 || static_cast<int64_t>(segmentsX) * segmentsZ > INT32_MAX / 6) {
+        MVE_LogFail(MVE_FAIL_COUNT, kProcedure);
+        return 0;
+    }
+    const size_t columns = static_cast<size_t>(segmentsX) + 1, rows = static_cast<size_t>(segmentsZ) + 1;
+    MVE_MESH grid;
+    const int stat = MVE_AddMeshGroup(&grid, "Static"), dyn = MVE_AddMeshGroup(&grid, "Dynamic");
+    try {
+        grid.Vertex.assign(columns * rows, MVE_MESH_VERTEX{});
+        grid.Index.resize(static_cast<size_t>(segmentsX) * static_cast<size_t>(segmentsZ) * 6);
+    } catch (const std::bad_alloc &) {
+        MVE_LogFail(MVE_FAIL_OUT_OF_MEMORY, kProcedure);
+        return 0;
+    }
+    for (size_t j = 0; j < rows; ++j)
+        for (size_t i = 0; i < columns; ++i) {
+            // Fractions of whole cells keep the far edges exactly at +-half the size.
+            const double fx = double(i) / segmentsX, fz = double(j) / segmentsZ;
+            MVE_MESH_VERTEX &v = grid.Vertex[j * columns + i];
+            v.v4fVertex = {static_cast<float>(width * (fx - 0.5)), 0.0f, static_cast<float>(depth * (fz - 0.5)), 1.0f};
+            v.v3fNormal[1] = 1.0f;
+            v.v2fTexCoord[0] = static_cast<float>(repeatX * fx);
+            v.v2fTexCoord[1] = static_cast<float>(repeatZ * fz);
+            v.iGroup = j + 1 == rows ? stat : dyn;
+        }
+    size_t next = 0;
+    for (size_t j = 0; j + 1 < rows; ++j)
+        for (size_t i = 0; i + 1 < columns; ++i) {
+            // Counter-clockwise seen from above, as the plane's triangles.
+            const int32_t a = static_cast<int32_t>(j * columns + i), b = a + static_cast<int32_t>(columns);
+            const int32_t corners[6] = {a, b, b + 1, b + 1, a + 1, a};
+            for (int32_t corner : corners) grid.Index[next++] = corner;
+        }
+    grid.iVertices = static_cast<int>(grid.Vertex.size());
+    grid.iIndices = static_cast<int>(grid.Index.size());
+    return MVE_HandleOf(MVE_RegisterMesh(id, name ? name : "", std::move(grid)));
+}

@@ -129,6 +129,12 @@ void MVE_DetachMaterial(const MVE_MATERIAL *material);  // objects using it fall
 void MVE_FileObjectForDrawing(MVE_OBJECT *object);
 void MVE_UnfileObjectForDrawing(MVE_OBJECT *object);
 
+// The orientation that turns the -z axis from `eye` towards the point (x, y, z), +y towards up
+// ((0, 0, 0) = the world's +y). 0 after a red row naming `procedure` when a number is not finite,
+// the point is the eye itself, or up is zero or along the view. Objects and the camera share it.
+int MVE_LookFrom(const v4f &eye, float x, float y, float z, float upX, float upY, float upZ, v4f &out,
+                 const char *procedure);
+
 // The mode bits of the transform procedures.
 enum : int { MVE_MODE_RELATIVE = 1, MVE_MODE_OWN = 2, MVE_MODE_CAMERA = 4 };
 

@@ -2,6 +2,7 @@
 // Main thread. Each procedure holds the physics lock while it reads and writes the object, because
 // the physics thread integrates position, orientation and velocity in its own phases.
 #include "Core/Engine.h"
+#include "Log/Log.h"
 #include "Object/Object.h"
 #include <cmath>
 #include <mutex>
@@ -53,7 +54,41 @@ void Move(MVE_OBJECT *object, float x, float y, float z, int mode, bool absolute
     MVE_RebuildObjectMatrices(object);
 }
 
+// Orientation setters end like MVE_RotateObject: matrices rebuilt under the lock the physics
+// thread integrates under; the body's inertia stays in its own frame and turns with the object.
+void Orient(MVE_OBJECT *object, const v4f &q) {
+    Guard guard(PhysicsLock());
+    object->v4fOrientation = q;
+    MVE_RebuildObjectMatrices(object);
+}
+
+MVE_OBJECT *Find(int id, const char *procedure) {
+    MVE_OBJECT *object = MVE_GetObject(id);
+    if (!object) MVE_LogFail("Fail: Object " + std::to_string(id) + " not found!", procedure);
+    return object;
+}
+
 }  // namespace
+
+int MVE_LookFrom(const v4f &eye, float x, float y, float z, float upX, float upY, float upZ, v4f &out,
+                 const char *procedure) {
+    const float numbers[6] = {x, y, z, upX, upY, upZ};
+    for (float n : numbers)
+        if (!std::isfinite(n)) {
+            MVE_LogFail("Fail: The point and the up vector must be finite numbers!", procedure);
+            return 0;
+        }
+    const float dx = x - eye.x, dy = y - eye.y, dz = z - eye.z;
+    if (!(dx * dx + dy * dy + dz * dz > 0.0f)) {
+        MVE_LogFail("Fail: The point to look at is the eye itself!", procedure);
+        return 0;
+    }
+    if (!MVE_QuaternionLookAt(&out, dx, dy, dz, upX, upY, upZ)) {
+        MVE_LogFail("Fail: The up vector is zero or lies along the view!", procedure);
+        return 0;
+    }
+    return 1;
+}
 
 extern "C" int MVE_MoveObject(int id, float x, float y, float z, int mode) {
     MVE_OBJECT *object = MVE_GetObject(id);
@@ -89,6 +124,30 @@ extern "C" int MVE_RotateObject(int id, float x, float y, float z, int mode) {
     }
     Normalize(o);
     MVE_RebuildObjectMatrices(object);
+    return 1;
+}
+
+extern "C" int MVE_SetObjectOrientation(int id, const v4f *orientation) {
+    static const char *const kProcedure = "MVE_SetObjectOrientation";
+    MVE_OBJECT *object = Find(id, kProcedure);
+    if (!object) return 0;
+    v4f q = orientation ? *orientation : v4f{0, 0, 0, 0};
+    if (!MVE_NormalizeQuaternion(&q)) {
+        MVE_LogFail("Fail: An orientation needs a quaternion of finite numbers, not zero!", kProcedure);
+        return 0;
+    }
+    Orient(object, q);
+    return 1;
+}
+
+extern "C" int MVE_PointObject(int id, float x, float y, float z, float upX, float upY, float upZ) {
+    static const char *const kProcedure = "MVE_PointObject";
+    MVE_OBJECT *object = Find(id, kProcedure);
+    if (!object) return 0;
+    Guard guard(PhysicsLock());  // the position the turn is taken from may not move meanwhile
+    v4f q;
+    if (!MVE_LookFrom(object->v4fPosition, x, y, z, upX, upY, upZ, q, kProcedure)) return 0;
+    Orient(object, q);
     return 1;
 }
 

@@ -101,6 +101,15 @@ extern "C" int MVE_RotateCamera(float x, float y, float z, int mode) {
     return 1;
 }
 
+extern "C" int MVE_PointCamera(float x, float y, float z, float upX, float upY, float upZ) {
+    MVE_CAMERA &c = C();
+    v4f q;
+    if (!MVE_LookFrom(c.Node.v4fPosition, x, y, z, upX, upY, upZ, q, "MVE_PointCamera")) return 0;
+    c.Node.v4fOrientation = q;
+    Rebuild();
+    return 1;
+}
+
 extern "C" v4f *MVE_GetCameraPosition(v4f *out, int) {
     v4f *target = out ? out : &t_position;
     const v4f &p = C().Node.v4fPosition;

@@ -197,30 +197,74 @@ void MVE_BindScreen() {
     gl.glViewport(s.iX, drawableHeight - s.iY - s.iHeight, s.iWidth, s.iHeight);
 }
 
-int MVE_ReadScreenPixels(std::vector<uint8_t> &rgba, int *width, int *height) {
-    rgba.clear();
-    if (width) *width = 0;
-    if (height) *height = 0;
-    if (!Ready()) return 0;
+namespace {
+
+// Copies the part of the rectangle (x, y, width x height, top-left origin) that lies on the render
+// area into `out` (width x height RGBA rows from the top); the rest of `out` is left alone. The
+// caller has checked that the rectangle meets the screen.
+void ReadRectangle(int x, int y, int width, int height, uint8_t *out) {
     MVE_FlushSprites();  // 2D quads still waiting in the batch belong to the picture
     MVE_SCREEN_STATE &s = S();
     int drawableWidth = 0, drawableHeight = 0;
     MVE_PlatformDrawableSize(s.iParent, &drawableWidth, &drawableHeight);
-    const MVE_GL_TABLE &gl = MVE_gl();
-    const int w = s.iWidth, h = s.iHeight;
+    const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+    const int x1 = static_cast<int>(std::min<int64_t>(int64_t(x) + width, s.iWidth));
+    const int y1 = static_cast<int>(std::min<int64_t>(int64_t(y) + height, s.iHeight));
+    const int w = x1 - x0, h = y1 - y0;
     std::vector<uint8_t> rows(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+    const MVE_GL_TABLE &gl = MVE_gl();
     gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     gl.glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);  // else the pixels would land in a bound buffer
     gl.glReadBuffer(GL_BACK);
     gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    gl.glReadPixels(s.iX, drawableHeight - s.iY - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    gl.glReadPixels(s.iX + x0, drawableHeight - s.iY - y1, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
     // GL counts rows from the bottom; callers and image files count from the top.
-    rgba.resize(rows.size());
-    const size_t stride = static_cast<size_t>(w) * 4;
-    for (int y = 0; y < h; y++)
-        std::copy_n(rows.data() + stride * static_cast<size_t>(h - 1 - y), stride, rgba.data() + stride * static_cast<size_t>(y));
-    if (width) *width = w;
-    if (height) *height = h;
+    const size_t stride = static_cast<size_t>(w) * 4, outStride = static_cast<size_t>(width) * 4;
+    uint8_t *first = out + static_cast<size_t>(y0 - y) * outStride + static_cast<size_t>(x0 - x) * 4;
+    for (int r = 0; r < h; r++)
+        std::copy_n(rows.data() + stride * static_cast<size_t>(h - 1 - r), stride, first + outStride * static_cast<size_t>(r));
+}
+
+}  // namespace
+
+int MVE_ReadScreenPixels(std::vector<uint8_t> &rgba, int *width, int *height) {
+    rgba.clear();
+    if (width) *width = 0;
+    if (height) *height = 0;
+    MVE_SCREEN_STATE &s = S();
+    if (!Ready() || s.iWidth <= 0 || s.iHeight <= 0) return 0;
+    rgba.resize(static_cast<size_t>(s.iWidth) * static_cast<size_t>(s.iHeight) * 4);
+    ReadRectangle(0, 0, s.iWidth, s.iHeight, rgba.data());
+    if (width) *width = s.iWidth;
+    if (height) *height = s.iHeight;
+    return 1;
+}
+
+extern "C" int MVE_ReadFramePixels(int x, int y, int width, int height, void *rgba) {
+    static const char *const kProcedure = "MVE_ReadFramePixels";
+    MVE_SCREEN_STATE &s = S();
+    if (!Ready()) {
+        MVE_LogFail("Fail: No screen is open!", kProcedure);
+        return 0;
+    }
+    if (!rgba) {
+        MVE_LogFail("Fail: No memory to read the frame into!", kProcedure);
+        return 0;
+    }
+    const std::string rectangle = "(" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(width) +
+                                  " x " + std::to_string(height) + ")";
+    if (width <= 0 || height <= 0 || int64_t(x) + width <= 0 || int64_t(y) + height <= 0 || x >= s.iWidth ||
+        y >= s.iHeight) {
+        MVE_LogFail("Fail: The rectangle " + rectangle + " lies outside the screen of " + std::to_string(s.iWidth) +
+                        " x " + std::to_string(s.iHeight) + "!",
+                    kProcedure);
+        return 0;
+    }
+    uint8_t *out = static_cast<uint8_t *>(rgba);
+    // What lies beyond the screen reads as transparent black, never as what the memory held.
+    if (x < 0 || y < 0 || int64_t(x) + width > s.iWidth || int64_t(y) + height > s.iHeight)
+        std::fill_n(out, static_cast<size_t>(width) * static_cast<size_t>(height) * 4, uint8_t(0));
+    ReadRectangle(x, y, width, height, out);
     return 1;
 }
 

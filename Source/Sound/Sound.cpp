@@ -127,9 +127,13 @@ extern "C" int MVE_LoadSoundFile(int id, const char *file, int mode, const char 
     return LoadSoundFile(id, file, mode, name, &sound);
 }
 
-int MVE_LoadSoundDefinition(int id, MVE_DEFINITION_NODE *node, const char *folder) {
+extern "C" int MVE_LoadSoundDefinition(int id, MVE_DEFINITION_NODE *node, const char *folder) {
     MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Sound", "", 0);
-    if (!section) return 0;
+    if (!section) {
+        // The section walk only ever hands over Sound sections; a program's own tree may hold none.
+        MVE_LogFail(MVE_FAIL_SOUND_NODE, "MVE_LoadSoundDefinition");
+        return 0;
+    }
     std::string dir = folder && *folder ? std::string(folder) : MVE_GetDefinitionFolder(section);
     MVE_DEFINITION_NODE *fileNode = MVE_FindDefinitionNode(section, "\\File", "", 0);
     if (!fileNode) {

@@ -69,7 +69,6 @@ MVE_SOUND_MIX MVE_SoundMix(const MVE_SOUND &sound, const m4f &place, const m4f &
 m4f MVE_SoundViewMatrix(const m4f &camera);                              // exact inverse of a placement
 
 // Loaders and procedures (the public ones are in MVE.h).
-int MVE_LoadSoundDefinition(int id, MVE_DEFINITION_NODE *node, const char *folder);
 void MVE_ReleaseSound(MVE_SOUND *sound);                                 // registry release hook
 // Collision sounds (the physics hook; physics thread, lock held): a new instance of `sound` at
 // `point` with `fraction` of the sound's volume.
@@ -83,3 +82,4 @@ inline constexpr const char *MVE_SOUND_NOT_FOUND = "Sound : MVE_LoadSoundFile() 
 inline constexpr const char *MVE_SOUND_FAILED = "Sound : MVE_LoadSoundFile() : Sound loading has failed ('";
 inline constexpr const char *MVE_FAIL_NO_SOUND_DEVICE = "Fail: No sound output device! Sounds are silent: ";
 inline constexpr const char *MVE_FAIL_SOUND_NOT_FOUND = "Fail: No sound with this ID!";
+inline constexpr const char *MVE_FAIL_SOUND_NODE = "FAIL: Sound Node not found!";

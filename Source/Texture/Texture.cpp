@@ -171,15 +171,14 @@ void MVE_UploadImage(const MVE_IMAGE &image, unsigned int face, int layer) {
                         image.pPixels + stride * static_cast<size_t>(image.iHeight - 1 - y), stride);
         pixels = flipped.data();
     }
-    const MVE_GL_TABLE &gl = MVE_gl();
-    UnpackAlignment alignment;
-    if (face)
-        gl.glTexImage2D(face, 0, GL_RGBA, image.iWidth, image.iHeight, 0, format, GL_UNSIGNED_BYTE, pixels);
-    else if (layer == MVE_IGNORE)
-        gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.iWidth, image.iHeight, 0, format, GL_UNSIGNED_BYTE, pixels);
-    else
-        gl.glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, 0, 0, layer, image.iWidth, image.iHeight, 1, format,
-                           GL_UNSIGNED_BYTE, pixels);
+    MVE_PIXEL_UPLOAD upload;
+    upload.uTarget = face ? face : layer == MVE_IGNORE ? GL_TEXTURE_2D : GL_TEXTURE_2D_ARRAY;
+    upload.iLayer = layer == MVE_IGNORE ? 0 : layer;
+    upload.iWidth = image.iWidth;
+    upload.iHeight = image.iHeight;
+    upload.uFormat = format;
+    upload.pPixels = pixels;
+    MVE_UploadPixels(upload);
 }
 
 void MVE_ReleaseTexture(MVE_TEXTURE *texture) {
@@ -253,9 +252,11 @@ extern "C" int MVE_CatchTexture(int id, const void *data, int64_t size, int filt
     SetSize(texture, image.iWidth, image.iHeight);
     const unsigned int f = ResolveFilter(filter);
     SetupSampling(texture, f, f, 0, nullptr);
-    UnpackAlignment alignment;
-    MVE_gl().glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.iWidth, image.iHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                          rgba.data());
+    MVE_PIXEL_UPLOAD upload;
+    upload.iWidth = image.iWidth;
+    upload.iHeight = image.iHeight;
+    upload.pPixels = rgba.data();
+    MVE_UploadPixels(upload);
     return handle;
 }
 

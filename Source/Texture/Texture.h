@@ -21,6 +21,7 @@ struct MVE_TEXTURE {
     int iAlpha = 0;                   // an uploaded image had an alpha channel (without one every
                                       // texel reads alpha 1.0: nothing can be cut out)
     int iAnisotropy = 0;              // degree of the anisotropic filter, 0 none
+    int iFormat = 0;                  // MVE_TEXTURE_* it was made from pixels in; 0 for an image
 };
 
 // Engine-wide texture state (MVE_ENGINE::TextureState).
@@ -42,14 +43,27 @@ inline constexpr const char *MVE_FAIL_TEXTURE_NODE = "FAIL: Texture Node not fou
 inline constexpr const char *MVE_FAIL_TEXTURE_NOT_FOUND = "Fail: Texture not found!";
 inline constexpr const char *MVE_FAIL_NO_SCREEN_TEXTURE = "Fail: Textures need an open screen!";
 
-// Section loader of definition files (also the dispatch hook): the handle, 0 on failure.
-int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *name);
-
 // Registry release hook: deletes the GL texture; materials that used it let go of it.
 void MVE_ReleaseTexture(MVE_TEXTURE *texture);
 
 // Whether a decoded image carries an alpha channel.
 int MVE_ImageHasAlpha(const MVE_IMAGE &image);
+
+// One upload step for every texture kind: packed rows (no padding), the image's top row first, into
+// level 0 of the texture bound to the target. `iSub` 0 gives the level new storage of `uInternal`
+// (glTexImage2D on GL_TEXTURE_2D or a cube face); 1 replaces the rectangle at (iX, iY) of storage
+// that exists; GL_TEXTURE_2D_ARRAY always replaces layer `iLayer`.
+struct MVE_PIXEL_UPLOAD {
+    unsigned int uTarget = 0x0DE1;    // GL_TEXTURE_2D, a cube face target or GL_TEXTURE_2D_ARRAY
+    int iLayer = 0;
+    int iSub = 0;
+    int iX = 0, iY = 0, iWidth = 0, iHeight = 0;
+    unsigned int uInternal = 0x1908;  // GL_RGBA
+    unsigned int uFormat = 0x1908;    // of the pixels in memory
+    unsigned int uType = 0x1401;      // GL_UNSIGNED_BYTE
+    const void *pPixels = nullptr;
+};
+void MVE_UploadPixels(const MVE_PIXEL_UPLOAD &upload);
 
 // Uploads a decoded image to the bound texture: to a cube face target, or to GL_TEXTURE_2D
 // (face 0, layer MVE_IGNORE), or into layer `layer` of the bound GL_TEXTURE_2D_ARRAY (face 0).

@@ -68,7 +68,7 @@ std::string Upper(std::string text) {
 
 }  // namespace
 
-int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
+extern "C" int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
     MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Texture", name ? name : "", 1);
     if (!section) {
         MVE_LogHeading("Texture: " + std::string(name ? name : ""), __LINE__, __FILE__, kProcedure);
@@ -114,9 +114,12 @@ int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *nam
     texture->iAlpha = image.pPixels ? MVE_ImageHasAlpha(image) : 0;
     SetupSampling(texture, filter, filter, texture->iMipmaps, kProcedure);
     if (raw.Pixels) {
-        UnpackAlignment alignment;
-        MVE_gl().glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, raw.iWidth, raw.iHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                              raw.Pixels.get());
+        MVE_PIXEL_UPLOAD upload;
+        upload.iWidth = raw.iWidth;
+        upload.iHeight = raw.iHeight;
+        upload.uFormat = GL_RGB;
+        upload.pPixels = raw.Pixels.get();
+        MVE_UploadPixels(upload);
     } else if (image.pPixels) {
         MVE_UploadImage(image, 0, MVE_IGNORE);
     }

@@ -2,9 +2,9 @@
 // JPEG files that the engine embeds (Source/Texture/Builtin). Run it when a pattern changes and
 // commit what it writes; building the engine does not run it.
 //   logo.png        512 x 512 RGBA  ring and chevron mark on a transparent ground
-//   texture0.png    256 x 256 RGB   colour map: light tiles with darker joints
-//   texture1.png    256 x 256 RGBA  normal map of the same tiles (rim bevel), height in alpha
-//   texture2.png    256 x 256 RGB   specular map: shiny tiles, dull joints
+//   texture0.png    256 x 256 RGB   colour map: white, so a surface shows its material's colour
+//   texture1.png    256 x 256 RGBA  normal map: flat (straight out of the surface), full height in alpha
+//   texture2.png    256 x 256 RGB   specular map: black, no highlight of its own
 //   sky_*.jpg       64 x 64 RGB     six cube faces (+X, -X, +Y, -Y, +Z, -Z) of a sky gradient
 #include "../Common/ImageWriter.h"
 #include <jpeglib.h>
@@ -83,56 +83,31 @@ Image Logo() {
     return image;
 }
 
-// Tiles of 64 pixels with 4-pixel joints; distance from the nearest joint, in pixels.
-double TileEdge(int x, int y) {
-    const int tx = x % 64, ty = y % 64;
-    return std::min({tx, ty, 63 - tx, 63 - ty}) - 2.0;
+// The default textures are neutral: a first lit object looks like the colour it was given, with no
+// relief or pattern the program did not ask for.
+Image Flat(int channels, const uint8_t value[4]) {
+    Image image(256, 256, channels);
+    for (int y = 0; y < 256; y++)
+        for (int x = 0; x < 256; x++)
+            for (int c = 0; c < channels; c++) image.At(x, y)[c] = value[c];
+    return image;
 }
 
 Image ColourMap() {
-    Image image(256, 256, 3);
-    for (int y = 0; y < 256; y++)
-        for (int x = 0; x < 256; x++) {
-            const bool joint = TileEdge(x, y) < 0;
-            const bool dark = ((x / 64) + (y / 64)) % 2 == 1;
-            const double grain = 0.03 * std::sin(x * 0.37 + y * 0.11) * std::cos(y * 0.29 - x * 0.05);
-            const double v = joint ? 0.35 : (dark ? 0.72 : 0.86) + grain;
-            uint8_t *p = image.At(x, y);
-            p[0] = Byte(v);
-            p[1] = Byte(v * 0.98);
-            p[2] = Byte(v * 0.95);
-        }
-    return image;
+    static const uint8_t white[4] = {255, 255, 255, 255};
+    return Flat(3, white);
 }
 
+// (128, 128, 255) decodes to the surface normal itself; the height sits at the top, so parallax
+// programs see a level surface.
 Image NormalMap() {
-    Image image(256, 256, 4);
-    auto height = [](int x, int y) { return std::clamp(TileEdge(x, y) / 6.0, 0.0, 1.0); };
-    for (int y = 0; y < 256; y++)
-        for (int x = 0; x < 256; x++) {
-            const double dx = height((x + 1) & 255, y) - height((x + 255) & 255, y);
-            const double dy = height(x, (y + 1) & 255) - height(x, (y + 255) & 255);
-            double nx = -dx * 2.0, ny = dy * 2.0, nz = 1.0;
-            const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
-            nx /= len, ny /= len, nz /= len;
-            uint8_t *p = image.At(x, y);
-            p[0] = Byte(nx * 0.5 + 0.5);
-            p[1] = Byte(ny * 0.5 + 0.5);
-            p[2] = Byte(nz * 0.5 + 0.5);
-            p[3] = Byte(0.25 + 0.75 * height(x, y));
-        }
-    return image;
+    static const uint8_t flat[4] = {128, 128, 255, 255};
+    return Flat(4, flat);
 }
 
 Image SpecularMap() {
-    Image image(256, 256, 3);
-    for (int y = 0; y < 256; y++)
-        for (int x = 0; x < 256; x++) {
-            const double v = TileEdge(x, y) < 0 ? 0.08 : 0.55;
-            uint8_t *p = image.At(x, y);
-            p[0] = p[1] = p[2] = Byte(v);
-        }
-    return image;
+    static const uint8_t black[4] = {0, 0, 0, 255};
+    return Flat(3, black);
 }
 
 // Face f of a cube map at texel (s, t) in -1..1, as the GL cube map faces are laid out.

@@ -79,7 +79,6 @@ constexpr double kLongestCatchUp = 0.05;
 
 void ThreadMain(MVE_PHYSICS_STATE *p) {
     MVE_MarkPhysicsThread();
-    MVE_SyncThreadBegins();
     const uint64_t freq = MVE_PlatformCounterFrequency();
     const uint64_t pause = freq / 5000;  // 0.2 ms
     uint64_t previous = MVE_PlatformCounter();
@@ -128,6 +127,7 @@ void MVE_StartPhysicsThread() {
     if (p.Thread.joinable()) return;
     p.iQuit = 0;
     p.iRate = 0;
+    MVE_SyncThreadBegins();  // counted from here: a replayed turn may wait for it before it runs
     p.Thread = std::thread(ThreadMain, &p);
 }
 

@@ -20,6 +20,7 @@ const MVE_REPLAY_FRAME *Current() {
 }
 
 void Apply(const MVE_REPLAY_INPUT &in) {
+    Player().iApplying = 1;
     switch (in.uKind) {
     case mverec::kKey: MVE_InputKey(in.a, in.b); break;
     case mverec::kChar: MVE_InputChar(static_cast<uint16_t>(in.a)); break;
@@ -30,6 +31,7 @@ void Apply(const MVE_REPLAY_INPUT &in) {
     case mverec::kClose: MVE_InputCloseRequest(); break;
     default: break;
     }
+    Player().iApplying = 0;
 }
 
 // Identity of the joysticks: found flags, names, count; the readings start from nothing, as after

@@ -107,8 +107,10 @@ void MVE_RecordTurn(uint64_t physicsTurns) {
     ++r.uTurns;
 }
 
-void MVE_RecordInput(uint8_t kind, int a, int b) {
-    if (!Recording()) return;
+int MVE_SessionInput(uint8_t kind, int a, int b) {
+    const int mode = MVE_SessionMode();
+    if (mode == MVE_SESSION_OFF || !MVE_IsSessionThread()) return 1;
+    if (mode == MVE_SESSION_REPLAYING) return MVE_Replay().Player.iApplying;
     MVE_RECORDER &r = Rec();
     mverec::PutU8(r.Input, kind);
     switch (kind) {
@@ -131,6 +133,7 @@ void MVE_RecordInput(uint8_t kind, int a, int b) {
         break;
     }
     ++r.uInputs;
+    return 1;
 }
 
 void MVE_RecordWindowEvent(int result, int window, int width, int height) {

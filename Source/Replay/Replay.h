@@ -160,6 +160,7 @@ struct MVE_PLAYER {
     size_t uFrame = 0;                         // the frame being replayed
     size_t uInput = 0, uJoystick = 0, uSeed = 0, uTurn = 0;  // cursors in the frame's ranges
     int iDiverged = 0;                         // reported that the replay left the recording
+    int iApplying = 0;                         // its own records are going into the input state
     MVE_JOYSTICK_IDENTITY Live;                // the joysticks that are really there
 };
 
@@ -197,7 +198,9 @@ float MVE_ReplayPhysicsRate(float live);       // what MVE_GetPhysicsRate return
 uint32_t MVE_ReplaySeed(uint32_t seed);        // the seed MVE_SeedRandom uses
 
 // Input: the feeders tell what the platform fed; a replayed event applies the recorded records.
-void MVE_RecordInput(uint8_t kind, int a = 0, int b = 0);
+// 1 when the input may go into the live state (recorded when recording); 0 while a replay runs and
+// the input is not one of its records.
+int MVE_SessionInput(uint8_t kind, int a = 0, int b = 0);
 void MVE_RecordWindowEvent(int result, int window, int width, int height);
 int MVE_ReplayWindowEvent(int *window, int *width, int *height);   // the next recorded result
 void MVE_RecordJoystickPoll(uint32_t clock);
@@ -210,8 +213,8 @@ void MVE_ReplayJoysticksFound();               // after MVE_InitJoysticks: recor
 void MVE_SyncBeforeTurn(int physics);          // replay: waits until this turn is due
 void MVE_SyncTurnTaken(int physics);
 void MVE_SyncTurnEnds(int physics);
-void MVE_SyncThreadBegins();
-void MVE_SyncThreadEnds();
+void MVE_SyncThreadBegins();                   // the main thread starts the physics thread
+void MVE_SyncThreadEnds();                     // the physics thread ends
 int MVE_ReplayNextPass(const std::atomic<int> &quit, float *step);  // 1 with a recorded step; 0: run live
 void MVE_RecordPass(float step);
 

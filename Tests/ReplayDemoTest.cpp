@@ -95,22 +95,22 @@ TEST_F(ReplayDemoTest, DISABLED_RecordTheCommittedSession) {
     ASSERT_EQ(MVE_StartRecording((kCommitted / "demo.mvr").c_str()), 1);
     ASSERT_EQ(MVE_WriteFrameHashes((kCommitted / "demo.hashes").c_str()), 1);
     ASSERT_TRUE(Start()) << Log();
-    // About three seconds of a player: looks around, flies, holds the left button, throws bars.
-    for (int frame = 0; frame < 400; ++frame) {
-        if (frame == 20) Motion(37, -11);
-        if (frame == 30) Key(SDL_SCANCODE_W, true);
-        if (frame == 55) Key(SDL_SCANCODE_W, false);
-        if (frame == 40) Button(SDL_BUTTON_LEFT, true);
-        if (frame == 47) Button(SDL_BUTTON_LEFT, false);
-        if (frame == 60) Button(SDL_BUTTON_RIGHT, true);
-        if (frame == 63) Button(SDL_BUTTON_RIGHT, false);
-        if (frame == 70) Motion(-53, 19);
-        if (frame == 75) Key(SDL_SCANCODE_D, true);
-        if (frame == 90) Key(SDL_SCANCODE_D, false);
-        if (frame == 95) Button(SDL_BUTTON_LEFT, true);
-        if (frame == 99) Button(SDL_BUTTON_LEFT, false);
-        if (frame == 110) Button(SDL_BUTTON_RIGHT, true), Button(SDL_BUTTON_RIGHT, false);
-        if (frame == 399) Key(SDL_SCANCODE_ESCAPE, true);
+    // A few seconds of a player: looks around, flies, holds the left button, throws bars, quits.
+    for (int frame = 0; frame < 150; ++frame) {
+        if (frame == 10) Motion(37, -11);
+        if (frame == 15) Key(SDL_SCANCODE_W, true);
+        if (frame == 35) Key(SDL_SCANCODE_W, false);
+        if (frame == 20) Button(SDL_BUTTON_LEFT, true);
+        if (frame == 27) Button(SDL_BUTTON_LEFT, false);
+        if (frame == 40) Button(SDL_BUTTON_RIGHT, true);
+        if (frame == 43) Button(SDL_BUTTON_RIGHT, false);
+        if (frame == 50) Motion(-53, 19);
+        if (frame == 55) Key(SDL_SCANCODE_D, true);
+        if (frame == 70) Key(SDL_SCANCODE_D, false);
+        if (frame == 75) Button(SDL_BUTTON_LEFT, true);
+        if (frame == 79) Button(SDL_BUTTON_LEFT, false);
+        if (frame == 85) Button(SDL_BUTTON_RIGHT, true), Button(SDL_BUTTON_RIGHT, false);
+        if (frame == 99) Key(SDL_SCANCODE_ESCAPE, true);
         if (!mvedemo::DemoFrame()) break;
         SDL_Delay(5);
     }
@@ -126,6 +126,10 @@ TEST_F(ReplayDemoTest, TheCommittedSessionReplaysFrameForFrame) {
     ASSERT_EQ(MVE_WriteFrameHashes((dir_ / "replay.hashes").c_str()), 1);
     ASSERT_TRUE(Start()) << Log();
     EXPECT_EQ(MVE_IsReplaying(), 1);
+    // Someone at the keyboard meanwhile: fires, flies away, turns. A replay ignores it.
+    Button(SDL_BUTTON_LEFT, true);
+    Key(SDL_SCANCODE_S, true);
+    Motion(80, 30);
     // The recorded player pressed Escape in the frame after the last hashed one: the replay ends there.
     const int frames = RunToTheEnd(static_cast<int>(recorded.size()) + 50);
     EXPECT_EQ(frames, static_cast<int>(recorded.size()));

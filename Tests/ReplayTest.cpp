@@ -289,3 +289,98 @@ TEST_F(ReplayTest, ACutFileReplaysToTheCutThenLiveInputTakesOverAndADamagedOneIs
     EXPECT_EQ(live.Fired[9], 1) << "the program's own script, from the first frame";
     EXPECT_EQ(recorded.Fired[9], 0);
 }
+
+// A recording made by hand with every kind of record (Tests/Fuzz/seeds/replay/every-record.mvr):
+// two joysticks, key, character, mouse, wheel, leave, size and close events, a seed, a joystick
+// that goes and a new search. Each reaches the getters exactly as a live one would have.
+TEST_F(ReplayTest, EveryKindOfRecordReachesTheGettersAsRecorded) {
+    const fs::path file = fs::path(MVE_TEST_GOLDEN).parent_path() / "Fuzz" / "seeds" / "replay" / "every-record.mvr";
+    ASSERT_EQ(MVE_StartReplay(file.c_str()), 1);
+    MVE_REPLAY_STATE &st = MVE_Replay();
+    st.Sync.Main = std::this_thread::get_id();
+    st.iArmed = 0;
+    MVE_BeginPlayer();  // the main thread's side only: no physics thread, its turns are released per frame
+    MVE_FRAME_TIMING &timing = MVE_Engine().Screen.Frame;
+    EXPECT_EQ(MVE_GetJoystickCount(), 2);
+    EXPECT_STREQ(MVE_GetJoystickName(0), "Pad");
+    EXPECT_STREQ(MVE_GetJoystickName(1), "");
+    EXPECT_STREQ(MVE_GetJoystickName(2), "Wheel");
+
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_INPUT);
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_INPUT);
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_SIZE);
+    EXPECT_EQ(MVE_EventWindow(), 0);
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_NONE);
+    EXPECT_EQ(MVE_EventWindow(), -1);
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_NONE) << "nothing more in this frame";
+    MVE_InputKey('Q', 1);  // live input while a replay runs: ignored
+    MVE_UpdateMouse();
+    MVE_UpdateKeyboard();
+    MVE_UpdateJoysticks();
+    EXPECT_EQ(MVE_KeyDown('W'), 1);
+    EXPECT_EQ(MVE_KeyPushed('W'), 1);
+    EXPECT_EQ(MVE_KeyDown('Q'), 0);
+    EXPECT_EQ(MVE_GetKeyChar(), 'A');
+    EXPECT_EQ(MVE_GetMouseX(), 170);
+    EXPECT_EQ(MVE_GetMouseY(), -5);
+    EXPECT_EQ(MVE_GetMouseDeltaX(), 170);
+    EXPECT_EQ(MVE_GetMouseWheel(), -2);
+    EXPECT_EQ(MVE_MouseButtonPushed(1), 1);
+    EXPECT_EQ(MVE_MouseButtonDown(1), 0) << "the mouse left the window after the press";
+    EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(0, 0, 0.0f), 0.5f);
+    EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(0, 1, 0.0f), -1.0f);
+    EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(0, 3, 0.0f), 0.25f);
+    EXPECT_EQ(MVE_GetJoystickButton(0, 0), MVE_JOY_DOWN | MVE_JOY_PUSHED);
+    EXPECT_EQ(MVE_GetJoystickButton(0, 1), 0);
+    EXPECT_EQ(MVE_GetJoystickButton(0, 2), MVE_JOY_DOWN | MVE_JOY_PUSHED);
+    EXPECT_FLOAT_EQ(MVE_GetJoystickPOV(0), 90.0f);
+    EXPECT_EQ(MVE_GetJoystickButton(2, 0), MVE_JOY_DOWN | MVE_JOY_PUSHED);
+    EXPECT_FLOAT_EQ(MVE_GetJoystickPOV(2), 0.0f);
+    // The seed given now is replaced by the recorded one (checked once the replay is over).
+    MVE_SeedRandom(7);
+    const int drawn = MVE_RandomInt();
+    EXPECT_EQ(MVE_PlayerFrameEnd(&timing.fFrameTime, &timing.fFramesPerSecond), 1);
+    EXPECT_FLOAT_EQ(MVE_GetFrameTime(), 0.016f);
+    EXPECT_FLOAT_EQ(MVE_GetFramesPerSecond(), 60.0f);
+    EXPECT_FLOAT_EQ(MVE_GetPhysicsRate(), 1000.0f);
+
+    // Frame 1: joystick 0 goes before the poll (its edges with it), joystick 2 lets go of its
+    // button and drifts; the buttons go up; a close; then the program looks for joysticks again.
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_INPUT);
+    EXPECT_EQ(MVE_Engine().iCloseRequest, 0);
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_CLOSE);
+    EXPECT_EQ(MVE_Engine().iCloseRequest, 1);
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_NONE);
+    MVE_UpdateMouse();
+    MVE_UpdateKeyboard();
+    MVE_UpdateJoysticks();
+    EXPECT_EQ(MVE_KeyReleased('W'), 1);
+    EXPECT_EQ(MVE_KeyDown('W'), 0);
+    EXPECT_EQ(MVE_MouseButtonReleased(1), 1);
+    EXPECT_EQ(MVE_GetJoystickButton(0, 0), MVE_JOY_DOWN);
+    EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(0, 0, 0.0f), 0.5f) << "a joystick that went keeps its values";
+    EXPECT_EQ(MVE_GetJoystickButton(2, 0), MVE_JOY_RELEASED);
+    EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(2, 4, 0.0f), 0.1f);
+    MVE_InitJoysticks();
+    EXPECT_EQ(MVE_GetJoystickCount(), 1);
+    EXPECT_STREQ(MVE_GetJoystickName(1), "Stick");
+    EXPECT_STREQ(MVE_GetJoystickName(2), "");
+    EXPECT_FLOAT_EQ(MVE_GetJoystickAxis(2, 4, 0.0f), 0.0f) << "a new search starts from nothing";
+    EXPECT_EQ(MVE_PlayerFrameEnd(&timing.fFrameTime, &timing.fFramesPerSecond), 1);
+
+    // Frame 2 is where the session stopped: Escape, then the replay hands over at the frame's end.
+    EXPECT_EQ(MVE_WindowEvent(), MVE_EVENT_INPUT);
+    MVE_UpdateKeyboard();
+    EXPECT_EQ(MVE_KeyPushed(0x1B), 1);
+    EXPECT_EQ(MVE_IsReplaying(), 1);
+    EXPECT_EQ(MVE_PlayerFrameEnd(&timing.fFrameTime, &timing.fFramesPerSecond), 0);
+    EXPECT_EQ(MVE_IsReplaying(), 0);
+    EXPECT_EQ(MVE_GetJoystickCount(), 0) << "the joysticks that are really there";
+    MVE_InputKey('Q', 1);
+    MVE_UpdateKeyboard();
+    EXPECT_EQ(MVE_KeyDown('Q'), 1) << "live input again";
+    MVE_SeedRandom(42);
+    EXPECT_EQ(MVE_RandomInt(), drawn);
+    MVE_SeedRandom(7);
+    EXPECT_NE(MVE_RandomInt(), drawn);
+}

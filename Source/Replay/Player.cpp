@@ -109,6 +109,9 @@ void MVE_BeginPlayer() {
                           std::to_string(d.iHeight) + " pixels, this one has " + std::to_string(e.Screen.iWidth) +
                           " x " + std::to_string(e.Screen.iHeight) + "; mouse movement may come out differently.",
                       "MVE_StartReplay");
+    st.Sync.iMode.store(MVE_SESSION_REPLAYING, std::memory_order_release);
+    // A recording cut before its first frame was whole has nothing to replay.
+    if (d.Frames.empty()) MVE_EndReplay("stops where the file was cut short (" + d.sCut + ")" + MVE_ReplayHandover(), 1);
 }
 
 void MVE_ReplayDiverged(const char *what) {

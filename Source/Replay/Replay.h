@@ -231,7 +231,7 @@ void MVE_RecordJoystickIdentity();
 void MVE_RecordSeed(uint32_t seed);
 void MVE_RecorderFrameEnd(uint64_t frame, float frameTime, float framesPerSecond, int32_t rate, uint32_t clock);
 void MVE_StopRecorder(uint64_t frame);         // the stopped frame and the end chunk; recording is off after
-void MVE_BeginPlayer();
+void MVE_BeginPlayer();                        // installs the recording's state; the replay runs from here
 int MVE_PlayerFrameEnd(float *frameTime, float *framesPerSecond);
 void MVE_ReplayDiverged(const char *what);     // one red row per replay
 void MVE_EndReplay(const std::string &what, int red);  // control back to live input, with a row

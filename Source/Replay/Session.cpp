@@ -150,14 +150,11 @@ void MVE_StartupReplay() {
         MVE_LogOK("MVE_StartRecording");
     } else {
         MVE_LogHeading("Replay Session: " + st.Player.sFile, __LINE__, __FILE__, "MVE_StartReplay");
-        MVE_BeginPlayer();
         MVE_LogOK("MVE_StartReplay");
+        MVE_BeginPlayer();
     }
     st.iActive = 1;
-    s.iMode.store(armed, std::memory_order_release);
-    // A recording cut before its first frame was complete has nothing to replay.
-    if (armed == MVE_SESSION_REPLAYING && st.Player.Data.Frames.empty())
-        MVE_EndReplay("stops where the file was cut short (" + st.Player.Data.sCut + ")" + MVE_ReplayHandover(), 1);
+    if (armed == MVE_SESSION_RECORDING) s.iMode.store(armed, std::memory_order_release);
 }
 
 void MVE_ShutdownReplay() {

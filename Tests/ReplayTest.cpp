@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <thread>
+#include <sys/stat.h>
 
 namespace {
 
@@ -383,4 +384,52 @@ TEST_F(ReplayTest, EveryKindOfRecordReachesTheGettersAsRecorded) {
     EXPECT_EQ(MVE_RandomInt(), drawn);
     MVE_SeedRandom(7);
     EXPECT_NE(MVE_RandomInt(), drawn);
+}
+
+TEST_F(ReplayTest, TheCommandLineArmsASessionAndRefusesWhatCannotBeDone) {
+    const std::string hashes = "--hashes=" + (dir_ / "h.txt").string(), recording = (dir_ / "s.mvr").string();
+    std::vector<std::string> args = {"game", "--level", "3", hashes, "--record", recording, "--fast"};
+    std::vector<char *> argv;
+    for (std::string &a : args) argv.push_back(a.data());
+    EXPECT_EQ(MVE_HandleCommandLine(static_cast<int>(argv.size()), argv.data()), 1);
+    EXPECT_EQ(MVE_IsRecording(), 1);
+    EXPECT_STREQ(argv[1], "--level");
+    EXPECT_STREQ(argv[6], "--fast");
+    std::vector<std::string> again = {"game", "--replay", recording, "--screenshot"};
+    std::vector<char *> againArgv;
+    for (std::string &a : again) againArgv.push_back(a.data());
+    EXPECT_EQ(MVE_HandleCommandLine(static_cast<int>(againArgv.size()), againArgv.data()), 0);
+
+    MVE_Init();  // the rows from before the log was open come first
+    EXPECT_EQ(MVE_StartRecording((dir_ / "late.mvr").c_str()), 0);
+    EXPECT_FALSE(fs::exists(dir_ / "late.mvr"));
+    for (int i = 0; i < 3; ++i) MVE_FlipBuffers();
+    EXPECT_EQ(MVE_StopRecording(), 1);
+    EXPECT_EQ(MVE_IsRecording(), 0);
+    EXPECT_EQ(MVE_StopRecording(), 0);
+    MVE_FlipBuffers();
+    MVE_Quit();
+    const std::string log = mvetest::ReadFile("MVE LogFile.html");
+    EXPECT_EQ(Count(log, "color:#FF0000"), 3) << log;
+    EXPECT_EQ(Count(log, MVE_FAIL_SESSION_TWICE), 1) << log;
+    EXPECT_EQ(Count(log, "The option --screenshot needs a file name!"), 1) << log;
+    EXPECT_EQ(Count(log, MVE_FAIL_SESSION_RUNNING), 1) << log;
+    EXPECT_EQ(Lines(dir_ / "h.txt").size(), 4u) << "hashes go on after the recording";
+    MVE_RECORDING r;
+    std::string failure;
+    ASSERT_EQ(Read(mvetest::ReadFile(recording), r, failure), 1) << failure;
+    EXPECT_TRUE(r.iWhole);
+    EXPECT_EQ(r.Frames.size(), 4u) << "three frames and the one it stopped in";
+
+    // Nothing to write into: a folder, a FIFO (opening it would wait for a reader for ever).
+    MVE_ResetEngine();
+    ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(MVE_StartRecording((dir_ / "pipe").c_str()), 0);
+    EXPECT_EQ(MVE_StartRecording(dir_.c_str()), 0);
+    EXPECT_EQ(MVE_StartReplay((dir_ / "pipe").c_str()), 0);
+    EXPECT_EQ(MVE_Replay().Pending.size(), 3u);
+    // Armed and stopped before the engine started: no file is left.
+    EXPECT_EQ(MVE_StartRecording((dir_ / "never.mvr").c_str()), 1);
+    EXPECT_EQ(MVE_StopRecording(), 1);
+    EXPECT_FALSE(fs::exists(dir_ / "never.mvr"));
 }

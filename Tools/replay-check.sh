@@ -93,5 +93,8 @@ cmp -s "$WORK/recorded.hashes" "$WORK/replay1.hashes" || { echo "FAIL: replay 1 
 cmp -s "$WORK/replay1.hashes" "$WORK/replay2.hashes" || { echo "FAIL: the two replays differ"; status=1; }
 cmp -s "$WORK/replay1.png" "$WORK/replay2.png" || { echo "FAIL: the last pictures differ"; status=1; }
 [ -z "$red" ] || { echo "FAIL: red rows in the logs:"; echo "$red" | sort | uniq -c | head; status=1; }
-[ "$status" -eq 0 ] && echo "replay-check: $frames frames identical in the recording and both replays; last pictures identical"
+# The recording, the hashes and the last pictures stay for a look.
+mkdir -p "$BUILD/replay-check"
+cp "$WORK"/session.mvr "$WORK"/*.hashes "$WORK"/*.png "$BUILD/replay-check/" 2>/dev/null || true
+[ "$status" -eq 0 ] && echo "replay-check: $frames frames identical in the recording and both replays; last pictures identical (kept in $BUILD/replay-check)"
 exit "$status"

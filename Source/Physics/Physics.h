@@ -111,8 +111,7 @@ void MVE_PhysicsStep(float stepTime);            // one deterministic pass (join
 MVE_BODY *MVE_PhysicsPointBody();                // the shared point body, made on first use
 
 // The physics thread: started by MVE_StartupPhysics unless iThreadDisabled, stopped by MVE_ShutdownPhysics.
-int MVE_IsPhysicsThread();                       // the caller is the physics thread
-void MVE_MarkPhysicsThread();                    // the thread function says so once
+void MVE_MarkPhysicsThread();                    // the thread function says so once (the lock asks)
 void MVE_StartPhysicsThread();
 void MVE_StopPhysicsThread();
 

@@ -11,7 +11,6 @@ thread_local int tl_physics = 0;      // this thread is the physics thread
 
 }  // namespace
 
-int MVE_IsPhysicsThread() { return tl_physics; }
 void MVE_MarkPhysicsThread() { tl_physics = 1; }
 
 void MVE_PHYSICS_MUTEX::lock() {

@@ -245,7 +245,9 @@ TEST_F(ReplayTest, TheReaderRefusesDamageAndKeepsWhatACutLeaves) {
             const MVE_REPLAY_FRAME &a = r.Frames[i], &b = full.Frames[i];
             EXPECT_EQ(a.Turns[1] - a.Turns[0], b.Turns[1] - b.Turns[0]);
             EXPECT_EQ(a.Input[1] - a.Input[0], b.Input[1] - b.Input[0]);
-            if (a.Turns[1] > a.Turns[0]) EXPECT_LE(r.Turns[a.Turns[1] - 1], reach) << "cut at " << cut;
+            if (a.Turns[1] > a.Turns[0]) {
+                EXPECT_LE(r.Turns[a.Turns[1] - 1], reach) << "cut at " << cut;
+            }
         }
     }
     EXPECT_GT(previous, 25u) << "a file without its last chunks still replays nearly all of it";

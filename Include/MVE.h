@@ -31,6 +31,21 @@ typedef struct m4f { float m[16]; } m4f;                /* column-major, column 
 
 int  MVE_Init(void);                                     /* brings the engine up; called by MVE_OpenScreen with a current GL context */
 void MVE_Quit(void);                                     /* stops physics, frees every resource, closes the render window */
+int  MVE_HandleCommandLine(int argc, char **argv);       /* before MVE_OpenScreen: --record, --replay, --hashes, --screenshot FILE (or =FILE); others left alone; 0 when one failed (red row) */
+
+/* ---------------------------------------------------------------- Recording and replay (a session runs from MVE_Init to MVE_Quit)
+ * A recording holds what the engine takes from outside: input and window events, joystick readings, frame times
+ * and rates, random seeds, and the physics thread's passes against the main thread's changes. A replay feeds it
+ * back instead of the live values and computes the same frames on the same build; live input is ignored, except
+ * that closing the window still ends the program. Where the recording ends, live input takes over. */
+
+int  MVE_StartRecording(const char *file);               /* before MVE_OpenScreen: records the session into file; 1 armed, 0 failed (red row) */
+int  MVE_StopRecording(void);                            /* ends the recording at once (the file is complete); 1 when one was running */
+int  MVE_IsRecording(void);                              /* 1 while a recording is armed or running */
+int  MVE_StartReplay(const char *file);                  /* before MVE_OpenScreen: reads and checks the whole file; 1 armed, 0 refused (red row) */
+int  MVE_IsReplaying(void);                              /* 1 while recorded input drives the engine */
+int  MVE_WriteFrameHashes(const char *file);             /* one line per frame: number and hash of every object's placement and velocity and of the joint count; 1 opened, 0 failed */
+int  MVE_SetQuitScreenshot(const char *file);            /* the last frame drawn is written there as a PNG by MVE_Quit (of a replay: its last frame); returns 1 */
 
 /* ---------------------------------------------------------------- Windows and screen */
 

@@ -17,6 +17,7 @@
 #include "Fuzz/fuzz_obj.cpp"
 #include "Fuzz/fuzz_ogg.cpp"
 #include "Fuzz/fuzz_particles.cpp"
+#include "Fuzz/fuzz_replay.cpp"
 #include "Fuzz/fuzz_texture.cpp"
 
 namespace {
@@ -72,6 +73,12 @@ TEST_F(FuzzRegressionTest, BinaryFiles) {
     Replay("font", fuzz_font::Run);
     Replay("image", fuzz_image::Run);
     Replay("ogg", fuzz_ogg::Run);
+}
+
+TEST_F(FuzzRegressionTest, SessionRecordings) {
+    ASSERT_FALSE(Inputs("replay").empty()) << "recording seeds missing under " << kFuzz;
+    fuzz_replay::Init();
+    Replay("replay", fuzz_replay::Run);
 }
 
 TEST_F(FuzzRegressionGLTest, TextureDefinitionsWithTheirImages) {

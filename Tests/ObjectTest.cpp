@@ -296,7 +296,7 @@ TEST_F(EngineTest, ObjectSettersTakeThePhysicsLock) {
     std::atomic<bool> stop{false};
     std::thread walker([&] {
         while (!stop) {
-            std::lock_guard<std::recursive_mutex> lock(MVE_Engine().Physics.Lock);
+            MVE_PhysicsGuard lock(MVE_Engine().Physics.Lock);
             for (MVE_OBJECT *o : MVE_Engine().Physics.Dynamic) {
                 o->v4fPosition.y -= 0.001f;
                 MVE_RebuildObjectMatrices(o);

@@ -491,7 +491,7 @@ TEST_F(SoundTest, CollisionSoundsExactlyAboveImpactSpeedOne) {
     bool heard = false;
     for (int i = 0; i < 600 && !heard; ++i) {
         MVE_UpdateSounds();
-        std::lock_guard<std::recursive_mutex> lock(MVE_Engine().Physics.Lock);
+        MVE_PhysicsGuard lock(MVE_Engine().Physics.Lock);
         heard = Sounds() > 1;
         if (!heard) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

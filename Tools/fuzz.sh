@@ -2,7 +2,7 @@
 # Runs every fuzz target (libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer, leak checks on)
 # for a given time each and fails on any finding. Not part of the test command: it takes long.
 #   Tools/fuzz.sh [seconds per target, default 60] [target ...]
-# Targets: definition mesh obj body material texture font image ogg particles. Needs clang (Debian `clang`).
+# Targets: definition mesh obj body material texture font image ogg particles replay. Needs clang (Debian `clang`).
 # Findings land in build-fuzz/findings/<target>/; replay one with
 #   build-fuzz/Tests/Fuzz/fuzz_<target> <file>
 # and keep it under Tests/Fuzz/regressions/<target>/ once fixed (FuzzRegressionTest replays them).
@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT="$PWD"
 EACH="${1:-60}"; shift || true
-TARGETS="${*:-definition mesh obj body material texture font image ogg particles}"
+TARGETS="${*:-definition mesh obj body material texture font image ogg particles replay}"
 BUILD="$ROOT/build-fuzz"
 CORPUS="$ROOT/../shared/corpus"   # the shared loader corpus, when present
 SEEDS="$ROOT/Tests/Fuzz/seeds"
@@ -35,6 +35,7 @@ seeds() {
     image)      echo "$CORPUS/png $CORPUS/jpeg $ROOT/Source/Texture/Builtin" ;;
     ogg)        echo "$CORPUS/ogg" ;;
     particles)  echo "$SEEDS/particles $SEEDS/material" ;;
+    replay)     echo "$SEEDS/replay $ROOT/Tests/Replay" ;;
   esac
   echo "$CORPUS/misc $REGRESSIONS/$1"
 }

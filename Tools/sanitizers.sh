@@ -17,4 +17,4 @@ scripts/setup.sh build-tsan -DMVE_TSAN=ON -DMVE_BUILD_BENCH=OFF
 # The same suppressions as scripts/test.sh: races inside libraries built without ThreadSanitizer,
 # by library name only (Tests/tsan.supp); the engine's own threads stay checked.
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$ROOT/Tests/tsan.supp" \
-  ctest --test-dir build-tsan --output-on-failure -j2 -R "Thread|Debugger|Object|Physics|Collision|Sound|Demo|Hygiene"
+  ctest --test-dir build-tsan --output-on-failure -j2 -R "Thread|Debugger|Object|Physics|Collision|Sound|Demo|Replay|Hygiene"

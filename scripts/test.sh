@@ -15,4 +15,4 @@ fi
 export SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null LIBGL_ALWAYS_SOFTWARE=1
 ctest --test-dir build --output-on-failure -j2
 scripts/setup.sh build-tsan -DMVE_TSAN=ON -DMVE_BUILD_BENCH=OFF
-TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/Tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j2 -R "Thread|Debugger|Object|Physics|Collision"
+TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/Tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j2 -R "Thread|Debugger|Object|Physics|Collision|ReplayTest"

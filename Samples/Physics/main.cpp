@@ -1,6 +1,7 @@
 // The "Physics" demonstration: opens its window, starts the engine in it, loads its data from the
 // folder "Resources" next to the executable and runs the frame loop until the window is closed or
-// Escape is held. It takes no arguments.
+// Escape is held. Its only arguments are the engine's own: --record, --replay, --hashes and
+// --screenshot, each followed by a file (see MVE_HandleCommandLine).
 #include "Demo.h"
 #include <cstdio>
 #include <filesystem>
@@ -17,13 +18,21 @@ std::filesystem::path ExecutableFolder() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char **argv) {
+    const int commandLine = MVE_HandleCommandLine(argc, argv);
     mvedemo::DemoOptions options;
     options.sResources = (ExecutableFolder() / "Resources").string();
     if (!mvedemo::DemoStart(options)) {
         std::fprintf(stderr, "Morvek Engine - Physics: no OpenGL 3.3 window could be opened "
                              "(is a display available?). See \"MVE LogFile.html\" for the reason.\n");
         return 1;
+    }
+    if (!commandLine) {
+        // A session that cannot be recorded or replayed as asked is not run live instead.
+        std::fprintf(stderr, "Morvek Engine - Physics: the command line could not be carried out. "
+                             "See \"MVE LogFile.html\" for the reason.\n");
+        mvedemo::DemoStop();
+        return 2;
     }
     while (mvedemo::DemoFrame()) {
     }

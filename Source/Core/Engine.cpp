@@ -36,6 +36,7 @@ extern "C" int MVE_Init(void) {
     MVE_StartupCamera();                                           // 15. default camera
     MVE_StartupShaders();                                          // 16. shaders
     MVE_StartupSound();                                            // 17. sound
+    MVE_StartupReplay();                                           // a recorded or replayed session begins
     MVE_StartupPhysics();                                          // 18. physics thread
     MVE_StartupGBuffer();                                          // 19-20. G-Buffer, post-processing
     MVE_StartupSpriteShader();                                     // 21. sprite shader
@@ -50,6 +51,7 @@ extern "C" int MVE_Init(void) {
 extern "C" void MVE_Quit(void) {
     MVE_ENGINE &e = MVE_Engine();
     MVE_ShutdownPhysics();                                         // 1. stop flag, wait for the thread
+    MVE_ShutdownReplay();                                          // the session's last frame, its files
     MVE_ShutdownShaderBuffers();                                   // 2. shader-buffer table, uniform buffers
     MVE_REGISTRIES &r = e.Registries;                              // 3. resources, in this order
     r.Fonts.FreeAll();

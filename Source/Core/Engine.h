@@ -13,6 +13,7 @@
 #include "GBuffer/GBuffer.h"
 #include "Lines/Lines.h"
 #include "Render/Render.h"
+#include "Replay/Replay.h"
 #include "Shadow/Shadow.h"
 
 struct MVE_RENDER_DEFAULTS {
@@ -37,6 +38,7 @@ struct MVE_ENGINE {
     MVE_INPUT_STATE Input;
     MVE_REGISTRIES Registries;
     MVE_DEFINITION_STATE Definition;
+    MVE_REPLAY_STATE Replay;                   // a recorded or replayed session (outlives the physics thread)
     MVE_PHYSICS_STATE Physics;
     MVE_SOUND_STATE Sound;                     // master gain, output device
     MVE_UI2D_STATE UI2D;                       // sprite batch, GUI geometry and style, built-in font

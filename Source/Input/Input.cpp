@@ -6,6 +6,7 @@
 #include "Log/Log.h"
 #include "MVE.h"
 #include "Platform/Platform.h"
+#include "Replay/ReplayFormat.h"
 #include <cstring>
 
 static MVE_INPUT_STATE &In() { return MVE_Engine().Input; }
@@ -21,9 +22,12 @@ void MVE_InputReportBadArgument(int procedure, const std::string &message, const
 enum { BAD_KEY = 0, BAD_BUTTON = 1 };
 
 // ---------------------------------------------------------------- feeders
+// Everything the platform feeds passes here: a recorded session writes it down, a replayed one
+// takes only its own records (live input is ignored while it runs).
 
 void MVE_InputKey(int vk, int down) {
     if (vk <= 0 || vk > 255) return;
+    if (!MVE_SessionInput(mverec::kKey, vk, down ? 1 : 0)) return;
     MVE_KEYBOARD_STATE &k = In().LiveKeys;
     if (down) {
         k.iDown[vk] = 1;
@@ -34,9 +38,13 @@ void MVE_InputKey(int vk, int down) {
     }
 }
 
-void MVE_InputChar(uint16_t character) { In().LiveKeys.iLastChar = character; }
+void MVE_InputChar(uint16_t character) {
+    if (!MVE_SessionInput(mverec::kChar, character)) return;
+    In().LiveKeys.iLastChar = character;
+}
 
 void MVE_InputMouseMove(int x, int y) {
+    if (!MVE_SessionInput(mverec::kMove, x, y)) return;
     In().LiveMouse.iX = x;
     In().LiveMouse.iY = y;
 }
@@ -45,6 +53,7 @@ static bool ValidButton(int button) { return button == 1 || button == 2 || butto
 
 void MVE_InputMouseButton(int button, int down) {
     if (!ValidButton(button)) return;
+    if (!MVE_SessionInput(mverec::kButton, button, down ? 1 : 0)) return;
     MVE_MOUSE_STATE &m = In().LiveMouse;
     if (down) {
         m.iDown[button] = 1;
@@ -58,13 +67,20 @@ void MVE_InputMouseButton(int button, int down) {
 void MVE_InputMouseLeave() {
     // Button-up messages go to whichever window the cursor is over, so a button held while leaving
     // would otherwise read as held for ever.
+    if (!MVE_SessionInput(mverec::kLeave)) return;
     MVE_MOUSE_STATE &m = In().LiveMouse;
     for (int b : {1, 2, 4}) m.iDown[b] = m.iReleased[b] = 0;
 }
 
-void MVE_InputMouseWheel(int notches) { In().LiveMouse.iWheel += notches; }
+void MVE_InputMouseWheel(int notches) {
+    if (!MVE_SessionInput(mverec::kWheel, notches)) return;
+    In().LiveMouse.iWheel += notches;
+}
 
-void MVE_InputCloseRequest() { MVE_Engine().iCloseRequest = 1; }
+void MVE_InputCloseRequest() {
+    if (!MVE_SessionInput(mverec::kClose)) return;
+    MVE_Engine().iCloseRequest = 1;
+}
 
 // ---------------------------------------------------------------- frame updates
 

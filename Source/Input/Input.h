@@ -82,6 +82,8 @@ void MVE_InputCloseRequest();
 void MVE_ApplyJoystickSample(MVE_JOYSTICK &stick, const MVE_JOYSTICK_SAMPLE &sample, uint32_t now);
 // Marks the joystick with this platform handle as gone: it keeps its values but is no longer read.
 void MVE_InputJoystickRemoved(int32_t handle);
+// What going means for the values of the joystick in a slot (a replay applies it by slot).
+void MVE_InputJoystickGone(int slot);
 
 // Logs a bad argument once per procedure, so a per-frame getter cannot flood the log.
 void MVE_InputReportBadArgument(int procedure, const std::string &message, const char *name);

@@ -43,16 +43,24 @@ void MVE_ApplyJoystickSample(MVE_JOYSTICK &stick, const MVE_JOYSTICK_SAMPLE &sam
     else stick.fPOV = float(sample.uPOV) / 100.0f;
 }
 
+void MVE_InputJoystickGone(int slot) {
+    if (slot < 0 || slot >= MVE_JOYSTICK_MAX) return;
+    MVE_RecordJoystickGone(slot);
+    // Edges belong to one poll; a stick that will never be polled again must not report the same
+    // push or release every frame.
+    for (int32_t &state : Table().Stick[slot].iButton) state &= ~(MVE_JOY_PUSHED | MVE_JOY_RELEASED);
+}
+
 void MVE_InputJoystickRemoved(int32_t handle) {
     if (handle < 0) return;
-    for (MVE_JOYSTICK &stick : Table().Stick)
+    for (int slot = 0; slot < MVE_JOYSTICK_MAX; ++slot) {
+        MVE_JOYSTICK &stick = Table().Stick[slot];
         if (stick.iFound && stick.iHandle == handle) {
             MVE_PlatformCloseJoystick(handle);
             stick.iHandle = -1;
-            // Edges belong to one poll; a stick that will never be polled again must not report
-            // the same push or release every frame.
-            for (int32_t &state : stick.iButton) state &= ~(MVE_JOY_PUSHED | MVE_JOY_RELEASED);
+            MVE_InputJoystickGone(slot);
         }
+    }
 }
 
 static void CloseAll() {
@@ -64,6 +72,18 @@ static void CloseAll() {
 }
 
 extern "C" void MVE_InitJoysticks(void) {
+    // A replay keeps the devices that are really there open and shows the recorded ones instead.
+    if (MVE_SessionMode() == MVE_SESSION_REPLAYING && MVE_IsSessionThread()) {
+        for (MVE_JOYSTICK &stick : Table().Stick) {
+            const MVE_JOYSTICK kept = stick;
+            stick = MVE_JOYSTICK();
+            stick.iFound = kept.iFound;
+            stick.iHandle = kept.iHandle;
+            stick.sName = kept.sName;
+        }
+        MVE_ReplayJoysticksFound();
+        return;
+    }
     CloseAll();
     MVE_JOYSTICK_TABLE &t = Table();
     int devices = MVE_PlatformStartJoysticks();
@@ -83,23 +103,31 @@ extern "C" void MVE_InitJoysticks(void) {
         t.iCount += 1;
     }
     MVE_LogDetail("Joysticks found: ", t.iCount, "MVE_InitJoysticks");
+    MVE_ReplayJoysticksFound();
 }
 
 void MVE_StartupJoysticks() { MVE_InitJoysticks(); }
 
 extern "C" void MVE_UpdateJoysticks(void) {
+    if (MVE_SessionMode() == MVE_SESSION_REPLAYING && MVE_IsSessionThread()) {
+        MVE_ReplayJoystickPoll();
+        return;
+    }
     MVE_JOYSTICK_TABLE &t = Table();
     if (!t.iServiceOpen) return;
     MVE_PlatformPollJoysticks();
     uint32_t now = MVE_PlatformMilliseconds();
+    MVE_RecordJoystickPoll(now);
     // Walk every slot: the found joysticks need not be numbered 0 .. count - 1.
-    for (MVE_JOYSTICK &stick : t.Stick) {
+    for (int slot = 0; slot < MVE_JOYSTICK_MAX; ++slot) {
+        MVE_JOYSTICK &stick = t.Stick[slot];
         if (!stick.iFound || stick.iHandle < 0) continue;
         MVE_JOYSTICK_SAMPLE sample;
         if (!MVE_PlatformReadJoystick(stick.iHandle, &sample)) {
             MVE_InputJoystickRemoved(stick.iHandle);
             continue;
         }
+        MVE_RecordJoystickSample(slot, sample);
         MVE_ApplyJoystickSample(stick, sample, now);
     }
 }

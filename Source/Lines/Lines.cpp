@@ -186,7 +186,7 @@ extern "C" void MVE_DrawBodies(int enabled) {
     const m4f previous = l.m4fMatrix;
     const v4f cyan = Color(0xFFFFFF00u), red = Color(0xFF0000FFu), yellow = Color(0xFF00FFFFu);
     {
-        std::lock_guard<std::recursive_mutex> guard(e.Physics.Lock);
+        MVE_PhysicsGuard guard(e.Physics.Lock);
         auto draw = [&](MVE_OBJECT *object) {
             const MVE_BODY *body = object->pBody;
             if (!body) return;

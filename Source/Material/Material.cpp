@@ -12,8 +12,8 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
-std::recursive_mutex &DrawListLock() { return MVE_Engine().Physics.Lock; }
+using Guard = MVE_PhysicsGuard;
+MVE_PHYSICS_MUTEX &DrawListLock() { return MVE_Engine().Physics.Lock; }
 
 void LeaveDrawList(MVE_MATERIAL *material) {
     if (!material->Shader) return;

@@ -22,6 +22,8 @@ inline uint32_t Output(uint64_t state) {
 extern "C" {
 
 void MVE_SeedRandom(uint32_t seed) {
+    // A seed taken from the clock would differ in a replay: the recorded one is used there.
+    seed = MVE_ReplaySeed(seed);
     MVE_Engine().Random.uState.store(Advance(Advance(0) + seed), std::memory_order_relaxed);
 }
 

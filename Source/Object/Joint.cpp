@@ -10,8 +10,8 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
-std::recursive_mutex &PhysicsLock() { return MVE_Engine().Physics.Lock; }
+using Guard = MVE_PhysicsGuard;
+MVE_PHYSICS_MUTEX &PhysicsLock() { return MVE_Engine().Physics.Lock; }
 
 v4f Point(const m4f &M, const v4f &p) {
     const float *m = M.m;

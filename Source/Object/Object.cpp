@@ -9,8 +9,8 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
-std::recursive_mutex &PhysicsLock() { return MVE_Engine().Physics.Lock; }
+using Guard = MVE_PhysicsGuard;
+MVE_PHYSICS_MUTEX &PhysicsLock() { return MVE_Engine().Physics.Lock; }
 
 // The default object material is made by the start-up with the built-in materials; before that
 // (and once it is freed) objects draw without one.

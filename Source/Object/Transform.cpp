@@ -9,8 +9,8 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
-std::recursive_mutex &PhysicsLock() { return MVE_Engine().Physics.Lock; }
+using Guard = MVE_PhysicsGuard;
+MVE_PHYSICS_MUTEX &PhysicsLock() { return MVE_Engine().Physics.Lock; }
 
 v4f Apply(const m4f &M, float x, float y, float z, float w) {
     const float *m = M.m;

@@ -557,7 +557,7 @@ int MVE_GetParticleCount(int emitter) {
 }
 
 void MVE_UpdateParticles(void) {
-    const int now = static_cast<int>(MVE_PlatformMilliseconds());
+    const int now = static_cast<int>(MVE_EngineMilliseconds());
     MVE_AdvanceParticles(now, MVE_GetFrameTime());
     MVE_UploadParticles();
 }

@@ -87,7 +87,7 @@ void BroadPairs(MVE_PHYSICS_STATE &p, int &tested, int &contacts) {
 
 void MVE_PhysicsCollisionPhase() {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     if (p.iCollisionPhase) return;  // entered again from a callback of this phase
     p.iCollisionPhase = 1;
     const long long nd = static_cast<long long>(p.Dynamic.size()), ns = static_cast<long long>(p.Static.size());
@@ -109,7 +109,7 @@ extern "C" int MVE_CollideObjects(int idA, int idB) {
         MVE_LogFail("Fail: No object with this ID! (" + std::to_string(a ? idB : idA) + ")", "MVE_CollideObjects");
         return 0;
     }
-    std::lock_guard<std::recursive_mutex> lock(MVE_Engine().Physics.Lock);
+    MVE_PhysicsGuard lock(MVE_Engine().Physics.Lock);
     return MVE_CollidePair(a, b);
 }
 
@@ -117,7 +117,7 @@ extern "C" void MVE_SetCollisionSound(int sound, int materialA, int materialB) {
     // The physics thread reads the list while it plays sounds, and adds sound instances to the
     // sound registry: look up and change under the lock.
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     const MVE_MATERIAL *ma = MVE_GetMaterial(materialA);
     const MVE_MATERIAL *mb = materialB == -1 ? nullptr : MVE_GetMaterial(materialB);
     if (!MVE_GetSound(sound) || !ma || (materialB != -1 && !mb)) {

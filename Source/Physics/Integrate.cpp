@@ -65,7 +65,7 @@ void MVE_IntegrateObject(MVE_OBJECT *o, float h, int dynamic) {
 
 void MVE_PhysicsIntegrationPhase(float h) {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     for (MVE_OBJECT *o : p.Static) {
         // A static object at rest would be rebuilt to the very same matrices: skip the work.
         const v4f &v = o->v4fVelocity, &w = o->v4fAngularVelocity, &a = o->v4fAcceleration,
@@ -84,6 +84,6 @@ void MVE_PhysicsIntegrationPhase(float h) {
 
 extern "C" void MVE_SetGravity(float x, float y, float z) {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     p.v4fGravity = V(x, y, z, 0.0f);
 }

@@ -74,7 +74,7 @@ void MVE_SolveJoint(MVE_JOINT *j, float h) {
 
 void MVE_PhysicsJointPhase(float h) {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     for (MVE_JOINT *j : p.Joints) {
         if (!j->ObjectA || !j->ObjectB) continue;
         if (j->ObjectA->fMass != 0.0f || j->ObjectB->fMass != 0.0f) MVE_SolveJoint(j, h);

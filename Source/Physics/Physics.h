@@ -53,13 +53,23 @@ struct MVE_PHYSICS_PROFILE {
 
 struct MVE_BROAD_PHASE;             // private to BroadPhase.cpp
 
+// The physics lock: re-entrant, and the one place where the two threads' turns at the physics data
+// meet. While a session is recorded the order of the outermost turns is written down; while one is
+// replayed each turn waits until it is due, so both threads interleave exactly as recorded.
+struct MVE_PHYSICS_MUTEX {
+    void lock();
+    void unlock();
+    std::recursive_mutex Mutex;     // taken directly only by the session itself (no turn of its own)
+};
+using MVE_PhysicsGuard = std::lock_guard<MVE_PHYSICS_MUTEX>;
+
 struct MVE_PHYSICS_STATE {
     MVE_PHYSICS_STATE();
     ~MVE_PHYSICS_STATE();           // stops a thread that is still running
     MVE_PHYSICS_STATE(const MVE_PHYSICS_STATE &) = delete;
     MVE_PHYSICS_STATE &operator=(const MVE_PHYSICS_STATE &) = delete;
 
-    std::recursive_mutex Lock;                 // the physics lock
+    MVE_PHYSICS_MUTEX Lock;                    // the physics lock
     std::thread Thread;
     std::atomic<int> iQuit{0};
     std::atomic<int> iRate{0};                 // passes per second
@@ -101,6 +111,7 @@ void MVE_PhysicsStep(float stepTime);            // one deterministic pass (join
 MVE_BODY *MVE_PhysicsPointBody();                // the shared point body, made on first use
 
 // The physics thread: started by MVE_StartupPhysics unless iThreadDisabled, stopped by MVE_ShutdownPhysics.
+void MVE_MarkPhysicsThread();                    // the thread function says so once (the lock asks)
 void MVE_StartPhysicsThread();
 void MVE_StopPhysicsThread();
 

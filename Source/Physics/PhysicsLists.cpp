@@ -29,7 +29,7 @@ void UnfileLocked(MVE_PHYSICS_STATE &p, MVE_OBJECT *object) {
 
 MVE_BODY *MVE_PhysicsPointBody() {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     if (!p.pPointBody) {
         p.pPointBody = new MVE_BODY;
         p.pPointBody->iID = -1;
@@ -41,14 +41,14 @@ MVE_BODY *MVE_PhysicsPointBody() {
 void MVE_PhysicsUnfile(MVE_OBJECT *object) {
     if (!object) return;
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     UnfileLocked(p, object);
 }
 
 void MVE_PhysicsFile(MVE_OBJECT *object) {
     if (!object) return;
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     UnfileLocked(p, object);
     if (object->fMass != 0.0f) {
         p.Dynamic.push_back(object);
@@ -62,7 +62,7 @@ void MVE_PhysicsFile(MVE_OBJECT *object) {
 void MVE_PhysicsForgetObject(MVE_OBJECT *object) {
     if (!object) return;
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     UnfileLocked(p, object);
     EraseFirst(p.Reported, object);
     // A joint whose end is gone can never act again: it leaves the list, and its dangling end is

@@ -5,6 +5,7 @@
 #include "Body/Body.h"
 #include "Core/Startup.h"
 #include "Log/Log.h"
+#include "Replay/Replay.h"
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -53,7 +54,7 @@ void Pause(uint64_t counts) {
 void RunPass(MVE_PHYSICS_STATE &p, float h, uint64_t pause) {
     double seconds[3];
     {
-        std::lock_guard<std::recursive_mutex> lock(p.Lock);
+        MVE_PhysicsGuard lock(p.Lock);
         p.fStepTime = h;
     }
     seconds[MVE_PHASE_JOINTS] = Timed([&] { MVE_PhysicsJointPhase(h); });
@@ -62,7 +63,7 @@ void RunPass(MVE_PHYSICS_STATE &p, float h, uint64_t pause) {
     if (pause) Pause(pause);
     seconds[MVE_PHASE_INTEGRATION] = Timed([&] { MVE_PhysicsIntegrationPhase(h); });
     {
-        std::lock_guard<std::recursive_mutex> lock(p.Lock);
+        MVE_PhysicsGuard lock(p.Lock);
         Account(p.Profile, seconds);
     }
     if (pause) Pause(pause);
@@ -77,19 +78,30 @@ constexpr double kLongestStep = 0.002;
 constexpr double kLongestCatchUp = 0.05;
 
 void ThreadMain(MVE_PHYSICS_STATE *p) {
+    MVE_MarkPhysicsThread();
     const uint64_t freq = MVE_PlatformCounterFrequency();
     const uint64_t pause = freq / 5000;  // 0.2 ms
     uint64_t previous = MVE_PlatformCounter();
     uint64_t measured = previous;
     int passes = 0;
+    float replayed = 0;
     while (!p->iQuit.load()) {
         MVE_v4fResetStack();
+        // A replay hands out the recorded passes; their turns at the lock are ordered by the
+        // session, so no pause is needed to let the main thread in.
+        if (MVE_ReplayNextPass(p->iQuit, &replayed)) {
+            RunPass(*p, replayed, 0);
+            previous = measured = MVE_PlatformCounter();
+            passes = 0;
+            continue;
+        }
         const uint64_t now = MVE_PlatformCounter();
         const double elapsed = std::min(MVE_PhysicsSeconds(previous, now), kLongestCatchUp);
         const int steps = std::max(1, static_cast<int>(std::ceil(elapsed / kLongestStep - 1e-9)));
         const float h = static_cast<float>(elapsed / steps);
         for (int k = 1; k < steps && !p->iQuit.load(); ++k) {
             MVE_v4fResetStack();
+            MVE_RecordPass(h);
             RunPass(*p, h, 0);  // the lock is still let go between the phases
         }
         previous = now;
@@ -100,8 +112,10 @@ void ThreadMain(MVE_PHYSICS_STATE *p) {
             passes = 0;
             measured = now;
         }
+        MVE_RecordPass(h);
         RunPass(*p, h, pause);
     }
+    MVE_SyncThreadEnds();
 }
 
 }  // namespace
@@ -113,6 +127,7 @@ void MVE_StartPhysicsThread() {
     if (p.Thread.joinable()) return;
     p.iQuit = 0;
     p.iRate = 0;
+    MVE_SyncThreadBegins();  // counted from here: a replayed turn may wait for it before it runs
     p.Thread = std::thread(ThreadMain, &p);
 }
 
@@ -136,7 +151,9 @@ void MVE_StartupPhysics() {
 
 void MVE_ShutdownPhysics() { MVE_StopPhysicsThread(); }
 
-extern "C" float MVE_GetPhysicsRate(void) { return static_cast<float>(MVE_Engine().Physics.iRate.load()); }
+extern "C" float MVE_GetPhysicsRate(void) {
+    return MVE_ReplayPhysicsRate(static_cast<float>(MVE_Engine().Physics.iRate.load()));
+}
 
 extern "C" int MVE_StepPhysics(float stepTime) {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
@@ -166,13 +183,13 @@ extern "C" void MVE_SetPhysicsThread(int enabled) {
 extern "C" float MVE_GetPhysicsProfile(int phase, int mean) {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
     if (phase < 0 || phase > 3) return 0.0f;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     return static_cast<float>((mean ? p.Profile.fMean[phase] : p.Profile.fLast[phase]) * 1e6);
 }
 
 extern "C" int MVE_GetPhysicsCount(int what) {
     MVE_PHYSICS_STATE &p = MVE_Engine().Physics;
-    std::lock_guard<std::recursive_mutex> lock(p.Lock);
+    MVE_PhysicsGuard lock(p.Lock);
     switch (what) {
     case 0: return p.Profile.iPairsOffered;
     case 1: return p.Profile.iPairsTested;

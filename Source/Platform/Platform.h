@@ -2,6 +2,7 @@
 // this folder include SDL; the rest of the engine sees plain types and these procedures.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // ---------------------------------------------------------------- Window and context
@@ -88,6 +89,10 @@ struct MVE_IMAGE {
 int MVE_PlatformLoadImage(const char *file, MVE_IMAGE &image, std::string &error);
 int MVE_PlatformCatchImage(const void *data, size_t size, MVE_IMAGE &image, std::string &error);
 void MVE_PlatformFreeImage(MVE_IMAGE &image);
+
+// Files written by the engine (recordings, frame hashes): a regular file, created or emptied; null
+// with the reason in `error` for anything else (a folder, a FIFO, a device, no permission).
+std::FILE *MVE_PlatformCreateFile(const char *path, std::string &error);
 
 // Monotonic clock.
 uint64_t MVE_PlatformCounter(void);           // high-resolution counter

@@ -112,8 +112,38 @@ extern "C" int MVE_GetWindowHeight(int number) { return Native(number) ? S().Win
 
 extern "C" int MVE_EventWindow(void) { return S().iEventWindow; }
 
-extern "C" int MVE_WindowEvent(void) {
-    MVE_ENGINE &e = MVE_Engine();
+namespace {
+
+bool IsCloseEvent(const SDL_Event &event) {
+    return event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
+}
+
+// A replay drops live events, all but a close (the user can always end the program), and
+// returns the recorded results, whose input records it has applied already.
+int ReplayedEvent(MVE_ENGINE &e) {
+    e.Screen.iEventWindow = -1;
+    if (SDL_WasInit(SDL_INIT_EVENTS)) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            if (!IsCloseEvent(event)) continue;
+            e.iCloseRequest = 1;
+            e.Screen.iEventWindow = event.type == SDL_QUIT ? (e.Screen.pContext ? e.Screen.iParent : -1)
+                                                           : NumberOf(event.window.windowID);
+            return MVE_EVENT_CLOSE;
+        }
+    }
+    int window = -1, width = 0, height = 0;
+    const int result = MVE_ReplayWindowEvent(&window, &width, &height);
+    e.Screen.iEventWindow = window;
+    if (result == MVE_EVENT_CLOSE) e.iCloseRequest = 1;
+    if (result == MVE_EVENT_SIZE && Native(window)) {
+        e.Screen.Windows[window].iWidth = width;
+        e.Screen.Windows[window].iHeight = height;
+    }
+    return result;
+}
+
+int LiveEvent(MVE_ENGINE &e) {
     e.Screen.iEventWindow = -1;
     if (!SDL_WasInit(SDL_INIT_EVENTS)) return MVE_EVENT_NONE;
     SDL_Event event;
@@ -157,6 +187,20 @@ extern "C" int MVE_WindowEvent(void) {
     default:
         return MVE_EVENT_OTHER;
     }
+}
+
+}  // namespace
+
+extern "C" int MVE_WindowEvent(void) {
+    MVE_ENGINE &e = MVE_Engine();
+    if (MVE_SessionMode() == MVE_SESSION_REPLAYING && MVE_IsSessionThread()) return ReplayedEvent(e);
+    const int result = LiveEvent(e);
+    if (MVE_SessionMode() == MVE_SESSION_RECORDING) {
+        const int window = e.Screen.iEventWindow;
+        const MVE_WINDOW_SLOT *slot = Native(window) ? &e.Screen.Windows[window] : nullptr;
+        MVE_RecordWindowEvent(result, window, slot ? slot->iWidth : 0, slot ? slot->iHeight : 0);
+    }
+    return result;
 }
 
 int MVE_PlatformCreateContext(int number, int *core, std::string &error) {

@@ -35,7 +35,7 @@ MVE_REGISTRIES::MVE_REGISTRIES()
 // the physics lock: their registries change only under that lock, so such a lookup never meets a
 // table in the middle of growing. The other kinds belong to the main thread alone.
 #define MVE_NO_LOCK
-#define MVE_PHYSICS_LOCK std::lock_guard<std::recursive_mutex> guard(MVE_Engine().Physics.Lock);
+#define MVE_PHYSICS_LOCK MVE_PhysicsGuard guard(MVE_Engine().Physics.Lock);
 #define MVE_PARTICLE_LOCK std::lock_guard<std::recursive_mutex> guard(MVE_Engine().Particles.Lock);
 
 #define MVE_DEFINE_REGISTRY_PROCEDURES(Kind, TYPE, member, LOCK)                    \

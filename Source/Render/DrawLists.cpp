@@ -14,7 +14,7 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
+using Guard = MVE_PhysicsGuard;
 
 MVE_RENDER_STATE &R() { return MVE_Engine().Render; }
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-double EngineTime() { return static_cast<double>(MVE_PlatformMilliseconds()) / 1000.0; }
+double EngineTime() { return static_cast<double>(MVE_EngineMilliseconds()) / 1000.0; }
 
 void Units(const MVE_SHADER *shader, int firstSlot, int count, int firstUnit) {
     const MVE_GL_TABLE &gl = MVE_gl();

@@ -364,6 +364,7 @@ extern "C" int MVE_FlipBuffers(void) {
         t.uLastRateUpdate = now;
         t.iFrames = 0;
     }
+    MVE_ReplayFrameEnd(&t.fFrameTime, &t.fFramesPerSecond);
     if (s.pContext) MVE_PlatformSwapBuffers();
     return 0;
 }

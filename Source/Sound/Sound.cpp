@@ -11,8 +11,8 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
-std::recursive_mutex &PhysicsLock() { return MVE_Engine().Physics.Lock; }
+using Guard = MVE_PhysicsGuard;
+MVE_PHYSICS_MUTEX &PhysicsLock() { return MVE_Engine().Physics.Lock; }
 
 int LoadSection(int id, MVE_DEFINITION_NODE *node, const char *folder) { return MVE_LoadSoundDefinition(id, node, folder); }
 

@@ -10,8 +10,8 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
-std::recursive_mutex &PhysicsLock() { return MVE_Engine().Physics.Lock; }
+using Guard = MVE_PhysicsGuard;
+MVE_PHYSICS_MUTEX &PhysicsLock() { return MVE_Engine().Physics.Lock; }
 
 m4f View() { return MVE_SoundViewMatrix(MVE_Engine().Defaults.m4fCamera); }
 

@@ -219,7 +219,7 @@ std::unique_ptr<Channel> MakeChannel(const std::shared_ptr<Clip> &clip, int extr
     ch->iExtra = extra;
     if (!A().pContext) return ch;
     if (clip->iStream) {
-        ch->pStream = MVE_AUDIO_STREAM::Open(clip->Bytes);
+        ch->pStream = MVE_AUDIO_STREAM::Open(clip->Bytes, clip->Data.iChannels);
         if (!ch->pStream) return nullptr;
     }
     alGetError();

@@ -190,15 +190,13 @@ struct MVE_AUDIO_STREAM::State {
     bool bOpen = false;
 };
 
-std::unique_ptr<MVE_AUDIO_STREAM> MVE_AUDIO_STREAM::Open(const MVE_AUDIO_BYTES &bytes) {
-    MVE_AUDIO_SURVEY survey;
-    std::string error;
-    if (!MVE_AudioSurvey(*bytes, survey, error)) return nullptr;
+std::unique_ptr<MVE_AUDIO_STREAM> MVE_AUDIO_STREAM::Open(const MVE_AUDIO_BYTES &bytes, int channels) {
     std::unique_ptr<MVE_AUDIO_STREAM> stream(new MVE_AUDIO_STREAM());
     stream->state_ = std::make_unique<State>();
     stream->state_->Reader = MemoryReader{bytes, 0};
-    stream->channels_ = survey.iChannels;
-    if (!OpenDecoder(stream->state_->Reader, stream->state_->File, stream->channels_, error)) return nullptr;
+    stream->channels_ = channels;
+    std::string error;
+    if (!OpenDecoder(stream->state_->Reader, stream->state_->File, channels, error)) return nullptr;
     stream->state_->bOpen = true;
     return stream;
 }

@@ -49,7 +49,8 @@ int MVE_AudioProbeStream(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip
 // starting over opens the file afresh instead of seeking.
 class MVE_AUDIO_STREAM {
   public:
-    static std::unique_ptr<MVE_AUDIO_STREAM> Open(const MVE_AUDIO_BYTES &bytes);
+    // A file MVE_AudioProbeStream accepted, with the channel count it found.
+    static std::unique_ptr<MVE_AUDIO_STREAM> Open(const MVE_AUDIO_BYTES &bytes, int channels);
     ~MVE_AUDIO_STREAM();
     // Up to `frames` frames in output order; at the end of the data, when `loop` is set, reading
     // goes on from the start. Returns the frames written, 0 at the end (or on damage).

@@ -382,3 +382,26 @@ TEST_F(ReaderGLTest, ShadersFromHostileFiles) {
     EXPECT_EQ(Rows(html, "Fail: File cannot be read! folder.glsl"), 2);
     EXPECT_EQ(Rows(html, "Fail: File too large! big.glsl"), 3);
 }
+
+TEST_F(ReaderTest, AnOpenedFileYieldsWhatItHeldWhenOpened) {
+    WriteFile("grows.mvd", "0123456789");
+    std::string failure;
+    uint64_t size = 0;
+    std::FILE *file = MVE_OpenRegularFile("grows.mvd", MVE_FILE_DEFINITION, failure, &size);
+    ASSERT_NE(file, nullptr) << failure;
+    EXPECT_EQ(size, 10u);
+    // Another program appends meanwhile: the reader never sees past the size it was given.
+    {
+        std::ofstream more("grows.mvd", std::ios::app);
+        more << std::string(100000, 'x');
+    }
+    char buffer[64] = {};
+    EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, file), 10u);
+    EXPECT_EQ(std::string(buffer, 10), "0123456789");
+    // Rewound after the file was cut to 4 bytes: it ends early instead.
+    ASSERT_EQ(truncate("grows.mvd", 4), 0);
+    std::rewind(file);
+    EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, file), 4u);
+    EXPECT_EQ(std::fseek(file, 11, SEEK_SET), -1);   // no position past what it held
+    std::fclose(file);
+}

@@ -59,7 +59,8 @@ class Survey {
 
     // Takes one page; false with the reason in error_ once the file is refused.
     bool Page(ogg_page &page) {
-        if (ogg_page_bos(&page) && StartsVorbis(page)) {
+        // A new link starts where the decoder starts one: at the first page of another stream.
+        if (ogg_page_bos(&page) && (!link_ || ogg_page_serialno(&page) != link_->iSerial) && StartsVorbis(page)) {
             if (link_ && !Finish()) return false;
             link_ = std::make_unique<Link>(ogg_page_serialno(&page));
         }

@@ -55,7 +55,8 @@ const cookie_io_functions_t kBounded = {ReadBounded, nullptr, SeekBounded, Close
 
 uint64_t MVE_FileLimit(MVE_FILE_KIND kind) {
     switch (kind) {
-    case MVE_FILE_DEFINITION: return MVE_FILE_LIMIT_DEFINITION;
+    case MVE_FILE_DEFINITION:
+    case MVE_FILE_EMITTER: return MVE_FILE_LIMIT_DEFINITION;
     case MVE_FILE_MESH: return MVE_FILE_LIMIT_MESH;
     case MVE_FILE_BODY: return MVE_FILE_LIMIT_BODY;
     case MVE_FILE_OBJ: return MVE_FILE_LIMIT_OBJ;

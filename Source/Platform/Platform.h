@@ -13,7 +13,8 @@
 // the size limit (MVE_FILE_LIMIT_* in MVE.h) and tells a watcher or recorder behind this door what
 // the file is.
 enum MVE_FILE_KIND : int {
-    MVE_FILE_DEFINITION,            // ".mvd" definitions and particle-emitter files
+    MVE_FILE_DEFINITION,            // ".mvd" definitions
+    MVE_FILE_EMITTER,               // particle-emitter files (definition syntax)
     MVE_FILE_MESH,                  // ".mvm"
     MVE_FILE_BODY,                  // ".mvb"
     MVE_FILE_OBJ,                   // Wavefront OBJ

@@ -102,6 +102,21 @@ void MVE_FreeFont(int id);
 void MVE_FreeLight(int id);
 void MVE_FreeJoint(int id);                              /* leaves the physics joint list first */
 
+/* ---------------------------------------------------------------- Files (every reader reads regular files only: a folder, FIFO,
+ * device or socket gives "Fail: File cannot be read!", a missing file "Fail: File not found!", a file larger than its kind's
+ * limit "Fail: File too large!"; each a red row before anything is read, a 0 result and nothing registered) */
+
+#define MVE_FILE_LIMIT_DEFINITION  (256LL << 20)         /* definition (".mvd") and particle-emitter files, in bytes */
+#define MVE_FILE_LIMIT_MESH        (1LL << 30)           /* ".mvm" mesh files */
+#define MVE_FILE_LIMIT_BODY        (1LL << 30)           /* ".mvb" body files */
+#define MVE_FILE_LIMIT_OBJ         (2LL << 30)           /* Wavefront OBJ files */
+#define MVE_FILE_LIMIT_IMAGE       (1LL << 30)           /* PNG and JPEG images (textures, cube-map faces, array layers) */
+#define MVE_FILE_LIMIT_RAW_TEXTURE (12LL + (3LL << 26))  /* ".mvt": the header and 64 Mpixel of RGB */
+#define MVE_FILE_LIMIT_SOUND       (512LL << 20)         /* Ogg Vorbis files, held compressed while they play */
+#define MVE_FILE_LIMIT_FONT        (64LL << 20)          /* font files (".tf") */
+#define MVE_FILE_LIMIT_SHADER      (16LL << 20)          /* GLSL source files */
+#define MVE_FILE_LIMIT_RECORDING   (1LL << 30)           /* recorded sessions (MVE_StartReplay), read whole and checked before replaying */
+
 /* ---------------------------------------------------------------- Shader programs (GLSL 330; a shader argument is an ID or a handle)
  * Fixed numbering: inputs vVertex 0, vNormal 1, vTexCoord0 2, vTexCoord1 3, vColor 4, vTangent 6, iGroup/vPosition 7,
  * fSize 8, fRotation 9; outputs vFragColor/vFragPosition 0, vFragNormal 1, vFragDiffuse 2, vFragSpecular 3, vFragMisc 4.

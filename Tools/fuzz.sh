@@ -2,6 +2,8 @@
 # Runs every fuzz target (libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer, leak checks on)
 # for a given time each and fails on any finding. Not part of the test command: it takes long.
 #   Tools/fuzz.sh [seconds per target, default 60] [target ...]
+#   FUZZ_RUNS=1000000 Tools/fuzz.sh 7200 ogg   stops each target after that many inputs instead
+#   FUZZ_MAX_LEN=32768 ...                      longest input tried (default 131072; shorter is faster)
 # Targets: definition mesh obj body material texture font image ogg particles replay. Needs clang (Debian `clang`).
 # Findings land in build-fuzz/findings/<target>/; replay one with
 #   build-fuzz/Tests/Fuzz/fuzz_<target> <file>
@@ -58,7 +60,7 @@ for t in $TARGETS; do
   log="$BUILD/findings/$t/run.log"
   set +e
   # One line per input would make the run logs huge: only the summary and a finding's report.
-  (cd "$BUILD/findings/$t" && "$exe" -max_total_time="$EACH" -timeout=30 -rss_limit_mb=2560 -max_len=131072 \
+  (cd "$BUILD/findings/$t" && "$exe" -max_total_time="$EACH" ${FUZZ_RUNS:+-runs="$FUZZ_RUNS"} -timeout=30 -rss_limit_mb=2560 -max_len="${FUZZ_MAX_LEN:-131072}" \
      -artifact_prefix="$BUILD/findings/$t/" -print_final_stats=1 -close_fd_mask=1 \
      "$BUILD/corpus/$t" $dirs) > "$log" 2>&1
   rc=$?

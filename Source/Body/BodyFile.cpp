@@ -7,6 +7,7 @@
 #include "Log/Log.h"
 #include <cmath>
 #include <memory>
+#include <new>
 #include <string>
 
 namespace {
@@ -69,7 +70,12 @@ extern "C" int MVE_LoadBody(int id, const char *file, const char *name) {
     const std::string path = file ? file : "";
     MVE_LogHeading("Load Body: " + path, __LINE__, __FILE__, kProcedure);
 
-    MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str());
+    MVE_DEFINITION_NODE *root = nullptr;
+    try {
+        root = MVE_ReadDefinitionFile(path.c_str(), nullptr, MVE_FILE_BODY);
+    } catch (const std::bad_alloc &) {
+        MVE_Engine().Definition.sLastFailure = MVE_FAIL_OUT_OF_MEMORY;
+    }
     MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(root, "Body", "", 0);
     // A block skipped at the nesting limit may have held part of the body.
     if (!section || !MVE_IsDefinitionComplete(root)) {

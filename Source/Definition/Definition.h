@@ -9,6 +9,7 @@
 // leaf (a list item) costs 16 bytes, any other node 32.
 #pragma once
 #include "MVE.h"
+#include "Platform/Platform.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -98,7 +99,8 @@ struct MVE_DEFINITION_SINK {
 
 // Tree building (the plain C forms are in MVE.h). A null root means the file could not be read:
 // MVE_Engine().Definition.sLastFailure then holds the red row to log.
-MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SINK *sink);
+MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SINK *sink,
+                                            MVE_FILE_KIND kind = MVE_FILE_DEFINITION);
 MVE_DEFINITION_NODE *MVE_ParseDefinitionText(std::string_view text, const std::string &folder);
 // 1 when no block of the tree was skipped at the nesting limit (loaders that need whole files check it).
 int MVE_IsDefinitionComplete(const MVE_DEFINITION_NODE *node);
@@ -113,11 +115,6 @@ inline MVE_DEFINITION_NODE *MVE_DefinitionSibling(const MVE_DEFINITION_NODE *nod
 
 // Navigation: MVE.h. Paths separate keys with '\' only; a leading '\' makes the path direct.
 // MVE_ReadDefinitionString returns a C text: compare it as std::string or std::string_view.
-
-// Opens a regular file for reading without ever waiting on it; anything else (a FIFO, device or
-// folder) or a missing file gives null and the red row's text ("Fail: File not found!" or
-// "Fail: File cannot be read!") in failure. Every file reader of the engine opens through this.
-std::FILE *MVE_OpenRegularFile(const char *path, std::string &failure);
 
 // Folders and paths. Definition files are written with '\' separators; these give paths that open here.
 std::string MVE_GetDefinitionFolder(const MVE_DEFINITION_NODE *node);

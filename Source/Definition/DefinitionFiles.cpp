@@ -7,23 +7,20 @@
 #include "Core/Engine.h"
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <fnmatch.h>
+#include <new>
 #include <set>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
 
-constexpr const char *kNotFound = "Fail: File not found!";
-constexpr const char *kCannotRead = "Fail: File cannot be read!";
-constexpr const char *kOutOfMemory = "Fail: Out of memory!";
+constexpr const char *kCannotRead = MVE_FAIL_FILE_CANNOT_READ;
+constexpr const char *kOutOfMemory = MVE_FAIL_OUT_OF_MEMORY;
 constexpr size_t kChunk = size_t(1) << 20;
 
 void PutUtf8(std::string &out, uint32_t cp) {
@@ -138,16 +135,15 @@ struct TextCheck {
 
 // Reads a whole regular file in chunks into a malloc'd buffer with a NUL after the end. 8-bit
 // text is checked chunk by chunk, so a bad file is refused where its trouble starts.
-char *ReadRegularFile(const std::string &path, size_t &size, bool &wide, std::string &failure) {
-    std::FILE *file = MVE_OpenRegularFile(path.c_str(), failure);
+char *ReadRegularFile(const std::string &path, MVE_FILE_KIND kind, size_t &size, bool &wide, std::string &failure) {
+    uint64_t length = 0;
+    std::FILE *file = MVE_OpenRegularFile(path.c_str(), kind, failure, &length);
     if (!file) return nullptr;
-    struct stat st;
-    fstat(fileno(file), &st);
-    const size_t expected = (size_t)st.st_size;
-    char *buffer = expected < UINT32_MAX - 16 ? static_cast<char *>(malloc(expected + 1)) : nullptr;
+    const size_t expected = static_cast<size_t>(length);
+    char *buffer = static_cast<char *>(malloc(expected + 1));
     if (!buffer) {
         std::fclose(file);
-        failure = expected < UINT32_MAX - 16 ? kOutOfMemory : "Fail: File too large!";
+        failure = kOutOfMemory;
         return nullptr;
     }
     TextCheck check;
@@ -220,7 +216,7 @@ void ParsePath(const std::string &path, int mask, bool allowPattern, std::set<Fo
         for (const std::string &name : names) ParsePath(prefix + name, mask, false, visited);
     } else {
         MVE_LogHeading("Parse DefinitionFile: " + path, __LINE__, __FILE__, "MVE_ParseDefinitionFiles");
-        if (MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str(), nullptr)) {
+        if (MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str())) {
             MVE_LoadDefinitions(root, mask);
             // The loaders copied what they need: a tree kept for the life of the engine would make
             // every parse of a folder cost its whole text again, for nothing anyone can reach.
@@ -233,33 +229,7 @@ void ParsePath(const std::string &path, int mask, bool allowPattern, std::set<Fo
 
 }  // namespace
 
-std::FILE *MVE_OpenRegularFile(const char *path, std::string &failure) {
-    if (!path || !*path) {
-        failure = kNotFound;
-        return nullptr;
-    }
-    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        failure = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP ? kNotFound : kCannotRead;
-        return nullptr;
-    }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        failure = kCannotRead;
-        return nullptr;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE *file = fdopen(fd, "rb");
-    if (!file) {
-        close(fd);
-        failure = kCannotRead;
-    }
-    return file;
-}
-
-MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SINK *sink) {
+MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SINK *sink, MVE_FILE_KIND kind) {
     MVE_DEFINITION_STATE &d = MVE_Engine().Definition;
     std::string native = MVE_NativePath(path ? path : "");
     size_t cut = native.find_last_of('/');
@@ -270,7 +240,7 @@ MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SIN
     d.sLastFailure.clear();
     size_t size = 0;
     bool wide = false;
-    char *bytes = ReadRegularFile(native, size, wide, d.sLastFailure);
+    char *bytes = ReadRegularFile(native, kind, size, wide, d.sLastFailure);
     if (!bytes) return nullptr;
 
     std::string_view raw(bytes, size);
@@ -281,7 +251,14 @@ MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SIN
         text += 3;
         length -= 3;
     } else if (wide || !IsUtf8(raw)) {
-        std::string converted = wide ? FromUtf16(raw.substr(2), (unsigned char)raw[0] == 0xFE) : FromLatin1(raw);
+        std::string converted;
+        try {
+            converted = wide ? FromUtf16(raw.substr(2), (unsigned char)raw[0] == 0xFE) : FromLatin1(raw);
+        } catch (const std::bad_alloc &) {
+            free(bytes);
+            d.sLastFailure = kOutOfMemory;
+            return nullptr;
+        }
         free(bytes);
         if (wide) {
             TextCheck check;
@@ -303,7 +280,14 @@ MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SIN
     return root;
 }
 
-extern "C" MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path) { return MVE_ReadDefinitionFile(path, nullptr); }
+extern "C" MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path) {
+    try {
+        return MVE_ReadDefinitionFile(path, nullptr);
+    } catch (const std::bad_alloc &) {   // nothing may leave a C procedure
+        MVE_Engine().Definition.sLastFailure = kOutOfMemory;
+        return nullptr;
+    }
+}
 
 int MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask) {
     if (!node) return 0;

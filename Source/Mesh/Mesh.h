@@ -3,6 +3,7 @@
 // file, ID or number must never write outside the arrays: it gets a red row and a 0 result.
 #pragma once
 #include "MVE.h"
+#include "Platform/Platform.h"
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,13 +48,11 @@ struct MVE_MESH {
 };
 
 // Failure rows (red), kept here so tests can refer to them.
-inline constexpr const char *MVE_FAIL_FILE_NOT_FOUND = "Fail: File not found!";
 inline constexpr const char *MVE_FAIL_MESH_NOT_FOUND = "Fail: Mesh not found!";
 inline constexpr const char *MVE_FAIL_VERTEX_RANGE = "Fail: Vertex number out of range!";
 inline constexpr const char *MVE_FAIL_TRIANGLE_RANGE = "Fail: Triangle number out of range!";
 inline constexpr const char *MVE_FAIL_COUNT = "Fail: Count out of range!";
 inline constexpr const char *MVE_FAIL_INDEX_RANGE = "Fail: Triangle index out of range!";
-inline constexpr const char *MVE_FAIL_OUT_OF_MEMORY = "Fail: Out of memory!";
 inline constexpr const char *MVE_FAIL_CANNOT_WRITE = "Fail: File cannot be written!";
 
 // Registry release hook: deletes the mesh's GL objects.

@@ -205,7 +205,7 @@ extern "C" int MVE_LoadMesh(int id, const char *file, const char *name, int) {
     MVE_DEFINITION_NODE *root = nullptr;
     std::string failure;
     try {
-        root = MVE_ReadDefinitionFile(path.c_str(), &lists);
+        root = MVE_ReadDefinitionFile(path.c_str(), &lists, MVE_FILE_MESH);
     } catch (const std::bad_alloc &) {
         failure = MVE_FAIL_OUT_OF_MEMORY;
     }

@@ -320,7 +320,7 @@ extern "C" int MVE_LoadOBJMesh(int id, const char *file, const char *name) {
     MVE_LogHeading(std::string("Load OBJ Mesh: ") + (file ? file : ""), __LINE__, __FILE__, kProcedure);
     // Regular files only: the counting pass rewinds, and a FIFO or device would block or never end.
     std::string failure;
-    FILE *in = MVE_OpenRegularFile(file, failure);
+    FILE *in = MVE_OpenRegularFile(file, MVE_FILE_OBJ, failure);
     if (!in) {
         MVE_LogFail(failure, kProcedure);
         return 0;

@@ -12,9 +12,8 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <unordered_map>
 
@@ -220,7 +219,7 @@ std::unique_ptr<Channel> MakeChannel(const std::shared_ptr<Clip> &clip, int extr
     ch->iExtra = extra;
     if (!A().pContext) return ch;
     if (clip->iStream) {
-        ch->pStream = MVE_AUDIO_STREAM::Open(clip->Bytes);
+        ch->pStream = MVE_AUDIO_STREAM::Open(clip->Bytes, clip->Data.iChannels);
         if (!ch->pStream) return nullptr;
     }
     alGetError();
@@ -379,42 +378,38 @@ void MVE_PlatformSetAudioGain(float gain) {
     if (A().pContext && std::isfinite(gain)) alListenerf(AL_GAIN, std::max(0.0f, gain));
 }
 
-int MVE_PlatformDecodeSound(const void *data, size_t size, int stream, MVE_SOUND_INFO *info, std::string &error) {
-    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<const uint8_t *>(data),
-                                                        static_cast<const uint8_t *>(data) + size);
+namespace {
+
+int LoadBytes(std::vector<uint8_t> &&data, int stream, MVE_SOUND_INFO *info, std::string &error) {
+    MVE_AUDIO_BYTES bytes = std::make_shared<const std::vector<uint8_t>>(std::move(data));
     MVE_AUDIO_CLIP_DATA clip;
     const int ok = stream ? MVE_AudioProbeStream(bytes, clip, error) : MVE_AudioDecodeAll(bytes, clip, error);
     if (!ok) return 0;
     return AddClip(std::move(clip), std::move(bytes), stream, info, error);
 }
 
+}  // namespace
+
+// Memory that cannot be had while a sound is read is a refusal like any other, never an abort.
+int MVE_PlatformDecodeSound(const void *data, size_t size, int stream, MVE_SOUND_INFO *info, std::string &error) {
+    try {
+        const uint8_t *begin = static_cast<const uint8_t *>(data);
+        return LoadBytes(std::vector<uint8_t>(begin, begin + (begin ? size : 0)), stream, info, error);
+    } catch (const std::bad_alloc &) {
+        error = "out of memory";
+        return 0;
+    }
+}
+
 int MVE_PlatformLoadSound(const char *file, int stream, MVE_SOUND_INFO *info, std::string &error) {
-    std::error_code ec;
-    if (!file || !std::filesystem::is_regular_file(file, ec)) {
-        error = "the file cannot be opened";
+    try {
+        std::vector<uint8_t> bytes;
+        if (!MVE_ReadRegularFile(file, MVE_FILE_SOUND, bytes, error)) return 0;
+        return LoadBytes(std::move(bytes), stream, info, error);
+    } catch (const std::bad_alloc &) {
+        error = "out of memory";
         return 0;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "the file cannot be opened";
-        return 0;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        error = "the file cannot be read";
-        return 0;
-    }
-    in.seekg(0);
-    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char *>(bytes->data()), size)) {
-        error = "the file cannot be read";
-        return 0;
-    }
-    MVE_AUDIO_CLIP_DATA clip;
-    const int ok = stream ? MVE_AudioProbeStream(bytes, clip, error) : MVE_AudioDecodeAll(bytes, clip, error);
-    if (!ok) return 0;
-    return AddClip(std::move(clip), std::move(bytes), stream, info, error);
 }
 
 void MVE_PlatformRetainSound(int sound) {

@@ -1,13 +1,16 @@
-// Ogg Vorbis decoding over bytes in memory (libvorbisfile). Every refusal names its reason; nothing
-// here trusts the lengths, rates or channel counts a file declares before checking them.
+// Ogg Vorbis decoding over bytes in memory (libvorbisfile), after the survey (AudioSurvey.cpp) has
+// checked the file. Every refusal names its reason; nothing here trusts the lengths, rates or
+// channel counts a file declares before checking them, and the decoder only ever reads forward.
 #include "Platform/AudioDecode.h"
 #include <vorbis/vorbisfile.h>
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
-// The file as a seekable source for libvorbisfile.
+// The file as a source for libvorbisfile that cannot seek: the library then reads front to back
+// and never runs its seeking paths (which crash inside libogg on some crafted files).
 struct MemoryReader {
     MVE_AUDIO_BYTES Bytes;
     size_t uOffset = 0;
@@ -23,19 +26,7 @@ size_t ReadMemory(void *out, size_t size, size_t count, void *source) {
     return n;
 }
 
-int SeekMemory(void *source, ogg_int64_t offset, int whence) {
-    MemoryReader *r = static_cast<MemoryReader *>(source);
-    const int64_t size = static_cast<int64_t>(r->Bytes->size());
-    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<int64_t>(r->uOffset) : size;
-    const int64_t target = base + offset;
-    if (target < 0 || target > size) return -1;
-    r->uOffset = static_cast<size_t>(target);
-    return 0;
-}
-
-long TellMemory(void *source) { return static_cast<long>(static_cast<MemoryReader *>(source)->uOffset); }
-
-const ov_callbacks kMemoryCallbacks = {ReadMemory, SeekMemory, nullptr, TellMemory};
+const ov_callbacks kForwardOnly = {ReadMemory, nullptr, nullptr, nullptr};
 
 // Where each output position takes its sample from, in the file's (Vorbis) speaker order.
 const int *ReorderMap(int channels) {
@@ -54,54 +45,17 @@ const int *ReorderMap(int channels) {
     }
 }
 
-// Opens the decoder and checks the declared format of every chained stream.
-int OpenChecked(MemoryReader &reader, OggVorbis_File &vf, MVE_AUDIO_CLIP_DATA &clip, std::string &error) {
-    if (reader.Bytes->empty()) {
-        error = "the file is empty";
+// Opens the decoder at the start of a surveyed file.
+int OpenDecoder(MemoryReader &reader, OggVorbis_File &vf, int channels, std::string &error) {
+    reader.uOffset = 0;
+    if (ov_open_callbacks(&reader, &vf, nullptr, 0, kForwardOnly) != 0) {
+        error = "not a readable Ogg Vorbis file";
         return 0;
     }
-    const int opened = ov_open_callbacks(&reader, &vf, nullptr, 0, kMemoryCallbacks);
-    if (opened != 0) {
-        error = opened == OV_ENOTVORBIS ? "not an Ogg Vorbis stream (unsupported codec)"
-              : opened == OV_EVERSION   ? "unsupported Vorbis version"
-              : opened == OV_EBADHEADER ? "damaged Vorbis headers"
-                                        : "not a readable Ogg Vorbis file";
-        return 0;
-    }
-    const vorbis_info *first = ov_info(&vf, 0);
-    if (!first) {
-        error = "no Vorbis stream";
+    const vorbis_info *info = ov_info(&vf, -1);
+    if (!info || info->channels != channels) {
         ov_clear(&vf);
-        return 0;
-    }
-    for (long link = 0; link < ov_streams(&vf); ++link) {
-        const vorbis_info *vi = ov_info(&vf, static_cast<int>(link));
-        if (!vi || vi->channels != first->channels || vi->rate != first->rate) {
-            error = "chained streams change their format";
-            ov_clear(&vf);
-            return 0;
-        }
-    }
-    if (first->channels < 1 || first->channels > MVE_AUDIO_MAX_CHANNELS) {
-        error = "unsupported channel count " + std::to_string(first->channels);
-        ov_clear(&vf);
-        return 0;
-    }
-    if (first->rate < 1 || first->rate > MVE_AUDIO_MAX_RATE) {
-        error = "impossible sample rate " + std::to_string(first->rate);
-        ov_clear(&vf);
-        return 0;
-    }
-    clip.iChannels = first->channels;
-    clip.iRate = static_cast<int>(first->rate);
-    return 1;
-}
-
-// After the last frame the reader must stand at the end of the data: anything left over is a
-// page that was cut off.
-int CheckComplete(OggVorbis_File &vf, const MemoryReader &reader, std::string &error) {
-    if (static_cast<size_t>(ov_raw_tell(&vf)) < reader.Bytes->size()) {
-        error = "the file is cut off (its last page is incomplete)";
+        error = "not a readable Ogg Vorbis file";
         return 0;
     }
     return 1;
@@ -149,36 +103,40 @@ void MVE_AudioDownmixStereo(const int16_t *in, int64_t frames, int channels, int
 }
 
 int MVE_AudioDecodeAll(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip, std::string &error) {
+    clip = MVE_AUDIO_CLIP_DATA();
+    MVE_AUDIO_SURVEY survey;
+    if (!MVE_AudioSurvey(*bytes, survey, error)) return 0;
+    const int channels = survey.iChannels;
+    const int frameBytes = 2 * channels;
+    // The survey's bound is what the packets can give: one allocation holds the whole sound.
+    if (survey.iCounted > kMaxSamples / channels) {
+        error = "the sound is too long";
+        return 0;
+    }
+    const int64_t capacity = survey.iCounted * channels;  // samples
+    try {
+        clip.Samples.resize(static_cast<size_t>(capacity));
+    } catch (const std::bad_alloc &) {
+        error = "out of memory";
+        return 0;
+    }
     MemoryReader reader{bytes, 0};
     OggVorbis_File vf;
-    clip = MVE_AUDIO_CLIP_DATA();
-    if (!OpenChecked(reader, vf, clip, error)) return 0;
-    const int channels = clip.iChannels;
-    const int frameBytes = 2 * channels;
-    // The declared length only sizes the first allocation; the data decides how much there is.
-    int64_t declared = ov_pcm_total(&vf, -1);
-    // Room for the declared length plus some frames, so an honest file never reallocates.
-    int64_t capacity = (std::clamp<int64_t>(declared > 0 ? declared : 0, 0, int64_t(1) << 24) + 8192) * channels;
-    clip.Samples.resize(static_cast<size_t>(capacity));
+    if (!OpenDecoder(reader, vf, channels, error)) {
+        clip = MVE_AUDIO_CLIP_DATA();
+        return 0;
+    }
     int64_t used = 0;  // samples
     int section = 0;
     for (;;) {
-        if (capacity - used < 1024 * channels) {
-            if (capacity >= kMaxSamples) {
-                ov_clear(&vf);
-                clip = MVE_AUDIO_CLIP_DATA();
-                error = "the sound is too long";
-                return 0;
-            }
-            capacity = std::min(capacity * 2, kMaxSamples);
-            clip.Samples.resize(static_cast<size_t>(capacity));
-        }
+        int16_t spare[64];
         const int64_t room = std::min<int64_t>((capacity - used) * 2, 1 << 30) / frameBytes * frameBytes;
-        const long n = ov_read(&vf, reinterpret_cast<char *>(clip.Samples.data() + used), static_cast<int>(room), 0, 2, 1,
-                               &section);
+        // With the room used up, any further frame would be one the packets cannot hold.
+        char *into = room > 0 ? reinterpret_cast<char *>(clip.Samples.data() + used) : reinterpret_cast<char *>(spare);
+        const long n = ov_read(&vf, into, room > 0 ? static_cast<int>(room) : frameBytes, 0, 2, 1, &section);
         if (n == 0) break;
         if (n == OV_HOLE) continue;  // a gap in the data: the decoder resynchronises and goes on
-        if (n < 0) {
+        if (n < 0 || room <= 0) {
             ov_clear(&vf);
             clip = MVE_AUDIO_CLIP_DATA();
             error = "damaged audio data";
@@ -186,17 +144,14 @@ int MVE_AudioDecodeAll(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip, 
         }
         used += n / 2;
     }
-    const int complete = CheckComplete(vf, reader, error);
     ov_clear(&vf);
-    if (!complete) {
-        clip = MVE_AUDIO_CLIP_DATA();
-        return 0;
-    }
     if (used == 0) {
         clip = MVE_AUDIO_CLIP_DATA();
         error = "the file holds no sound";
         return 0;
     }
+    clip.iChannels = channels;
+    clip.iRate = survey.iRate;
     clip.Samples.resize(static_cast<size_t>(used));
     if (clip.Samples.capacity() - clip.Samples.size() > clip.Samples.size() / 8) clip.Samples.shrink_to_fit();
     clip.iFrames = used / channels;
@@ -205,75 +160,71 @@ int MVE_AudioDecodeAll(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip, 
 }
 
 int MVE_AudioProbeStream(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip, std::string &error) {
+    clip = MVE_AUDIO_CLIP_DATA();
+    MVE_AUDIO_SURVEY survey;
+    if (!MVE_AudioSurvey(*bytes, survey, error)) return 0;
+    // The rest is decoded while it plays; the start shows whether the decoder takes the file.
     MemoryReader reader{bytes, 0};
     OggVorbis_File vf;
-    clip = MVE_AUDIO_CLIP_DATA();
-    if (!OpenChecked(reader, vf, clip, error)) return 0;
-    const int64_t total = ov_pcm_total(&vf, -1);
-    if (total <= 0) {
-        ov_clear(&vf);
-        clip = MVE_AUDIO_CLIP_DATA();
-        error = "the file holds no sound";
-        return 0;
-    }
-    // Decode the last second only: a damaged or cut-off end shows there, the rest is decoded
-    // while it plays.
-    std::vector<int16_t> scratch(static_cast<size_t>(4096 * clip.iChannels));
-    int ok = ov_pcm_seek(&vf, std::max<int64_t>(0, total - clip.iRate)) == 0;
+    if (!OpenDecoder(reader, vf, survey.iChannels, error)) return 0;
+    std::vector<int16_t> scratch(static_cast<size_t>(4096 * survey.iChannels));
     int section = 0;
-    while (ok) {
-        const long n = ov_read(&vf, reinterpret_cast<char *>(scratch.data()), static_cast<int>(scratch.size() * 2), 0, 2,
-                               1, &section);
-        if (n == 0) break;
-        if (n < 0 && n != OV_HOLE) ok = 0;
+    long n;
+    while ((n = ov_read(&vf, reinterpret_cast<char *>(scratch.data()), static_cast<int>(scratch.size() * 2), 0, 2, 1,
+                        &section)) == OV_HOLE) {
     }
-    if (!ok) error = "damaged audio data";
-    if (ok) ok = CheckComplete(vf, reader, error);
     ov_clear(&vf);
-    if (!ok) {
-        clip = MVE_AUDIO_CLIP_DATA();
+    if (n < 0) {
+        error = "damaged audio data";
         return 0;
     }
-    clip.iFrames = total;
+    clip.iChannels = survey.iChannels;
+    clip.iRate = survey.iRate;
+    clip.iFrames = survey.iDeclared;
     return 1;
 }
 
 struct MVE_AUDIO_STREAM::State {
     MemoryReader Reader;
     OggVorbis_File File;
+    bool bOpen = false;
 };
 
-std::unique_ptr<MVE_AUDIO_STREAM> MVE_AUDIO_STREAM::Open(const MVE_AUDIO_BYTES &bytes) {
+std::unique_ptr<MVE_AUDIO_STREAM> MVE_AUDIO_STREAM::Open(const MVE_AUDIO_BYTES &bytes, int channels) {
     std::unique_ptr<MVE_AUDIO_STREAM> stream(new MVE_AUDIO_STREAM());
     stream->state_ = std::make_unique<State>();
     stream->state_->Reader = MemoryReader{bytes, 0};
-    MVE_AUDIO_CLIP_DATA clip;
+    stream->channels_ = channels;
     std::string error;
-    if (!OpenChecked(stream->state_->Reader, stream->state_->File, clip, error)) {
-        stream->state_.reset();
-        return nullptr;
-    }
-    stream->channels_ = clip.iChannels;
+    if (!OpenDecoder(stream->state_->Reader, stream->state_->File, channels, error)) return nullptr;
+    stream->state_->bOpen = true;
     return stream;
 }
 
 MVE_AUDIO_STREAM::~MVE_AUDIO_STREAM() {
-    if (state_) ov_clear(&state_->File);
+    if (state_ && state_->bOpen) ov_clear(&state_->File);
 }
 
-void MVE_AUDIO_STREAM::Rewind() { ov_pcm_seek(&state_->File, 0); }
+int MVE_AUDIO_STREAM::Restart() {
+    if (state_->bOpen) ov_clear(&state_->File);
+    std::string error;
+    state_->bOpen = OpenDecoder(state_->Reader, state_->File, channels_, error) != 0;
+    return state_->bOpen ? 1 : 0;
+}
+
+void MVE_AUDIO_STREAM::Rewind() { Restart(); }
 
 int MVE_AUDIO_STREAM::Read(int16_t *out, int frames, int loop) {
     const int frameBytes = 2 * channels_;
     int done = 0, emptyEnds = 0, section = 0;
-    while (done < frames) {
+    while (done < frames && state_->bOpen) {
         const long n = ov_read(&state_->File, reinterpret_cast<char *>(out + done * channels_),
                                (frames - done) * frameBytes, 0, 2, 1, &section);
         if (n == OV_HOLE) continue;
         if (n <= 0) {
             // End (or damage found late): a loop starts over, but never spins on a file that
             // yields nothing from its start either.
-            if (!loop || n < 0 || ++emptyEnds > 1 || ov_pcm_seek(&state_->File, 0) != 0) break;
+            if (!loop || n < 0 || ++emptyEnds > 1 || !Restart()) break;
             continue;
         }
         emptyEnds = 0;

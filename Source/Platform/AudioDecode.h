@@ -1,6 +1,7 @@
 // Ogg Vorbis decoding for the audio layer: whole files into 16-bit samples, or piecewise for
 // streamed sounds. Pure computation over bytes in memory, no device; any thread, one decoder per
-// thread at a time. Private to Platform/Audio*.cpp.
+// thread at a time. Private to Platform/Audio*.cpp. Nothing is allocated for a length a file
+// declares before its survey has shown the data to hold it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -21,19 +22,35 @@ struct MVE_AUDIO_CLIP_DATA {
     std::vector<int16_t> Samples;    // interleaved, output order (see MVE_PlatformSoundSamples)
 };
 
+// What the pages of a file hold, found by MVE_AudioSurvey without decoding a frame.
+struct MVE_AUDIO_SURVEY {
+    int iChannels = 0;
+    int iRate = 0;
+    int64_t iCounted = 0;            // frames the audio packets can decode to at most
+    int64_t iDeclared = 0;           // frames the granule positions declare (never more than iCounted)
+};
+
+// Walks every page of the file front to back, never seeking. Refuses (0, reason in error) what is
+// not Ogg Vorbis, damaged headers, formats no device plays, chains that change their format, a
+// cut-off end, a file whose granule positions declare more frames than its packets can hold and a
+// file without a frame.
+int MVE_AudioSurvey(const std::vector<uint8_t> &bytes, MVE_AUDIO_SURVEY &survey, std::string &error);
+
 // Decodes the whole file. Refuses (0, reason in error) anything that is not one complete Vorbis
 // stream with sound in it: other codecs, damaged or cut-off data, rates and channel counts that
 // no device can play, and files without a single frame.
 int MVE_AudioDecodeAll(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip, std::string &error);
 
-// Checks a file for streaming as MVE_AudioDecodeAll would, decoding only its end; fills the
-// format and length, leaves Samples empty.
+// Checks a file for streaming as MVE_AudioDecodeAll would, surveying it whole and decoding only its
+// start; fills the format and length, leaves Samples empty.
 int MVE_AudioProbeStream(const MVE_AUDIO_BYTES &bytes, MVE_AUDIO_CLIP_DATA &clip, std::string &error);
 
-// Piecewise decoding of a probed file, one per playing channel.
+// Piecewise decoding of a probed file, one per playing channel. It reads front to back only:
+// starting over opens the file afresh instead of seeking.
 class MVE_AUDIO_STREAM {
   public:
-    static std::unique_ptr<MVE_AUDIO_STREAM> Open(const MVE_AUDIO_BYTES &bytes);
+    // A file MVE_AudioProbeStream accepted, with the channel count it found.
+    static std::unique_ptr<MVE_AUDIO_STREAM> Open(const MVE_AUDIO_BYTES &bytes, int channels);
     ~MVE_AUDIO_STREAM();
     // Up to `frames` frames in output order; at the end of the data, when `loop` is set, reading
     // goes on from the start. Returns the frames written, 0 at the end (or on damage).
@@ -43,6 +60,7 @@ class MVE_AUDIO_STREAM {
 
   private:
     MVE_AUDIO_STREAM() = default;
+    int Restart();                   // reopens the decoder at the start; 0 when it cannot
     struct State;
     std::unique_ptr<State> state_;
     int channels_ = 0;

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <png.h>
-#include <sys/stat.h>
 #include <jpeglib.h>
 #include <jerror.h>
 
@@ -44,11 +43,27 @@ const char *SizeProblem(uint64_t width, uint64_t height) {
     return nullptr;
 }
 
+constexpr const char *kTooLittleData = "the file holds too little data for the size its header gives";
+
+// Deflate turns at best two bits into a run of 258 bytes: image data can be at most 1032 times the
+// compressed data present (the sum of the IDAT chunks' lengths, counted before decoding).
+uint64_t PngCompressedBytes(const uint8_t *data, size_t size) {
+    uint64_t idat = 0;
+    for (size_t pos = 8; size - pos >= 12;) {
+        const uint64_t length = uint64_t(data[pos]) << 24 | uint64_t(data[pos + 1]) << 16 | uint64_t(data[pos + 2]) << 8 | data[pos + 3];
+        if (std::memcmp(data + pos + 4, "IDAT", 4) == 0) idat += length;
+        if (length > size - pos - 12) break;
+        pos += 12 + static_cast<size_t>(length);
+    }
+    return idat;
+}
+
 // ---------------------------------------------------------------- PNG
 
 struct PngContext {
     const uint8_t *pData;
     size_t uSize, uPos;
+    uint64_t uCompressed;           // bytes of IDAT chunks in the file
     char sError[200];
     uint8_t *pPixels;               // malloc'd; handed to the image on success
     png_bytep *pRows;               // malloc'd row table
@@ -91,6 +106,8 @@ int DecodePng(PngContext *ctx) {
     int depth = 0, type = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
     if (const char *problem = SizeProblem(width, height)) png_error(png, problem);
+    const int samples = type == PNG_COLOR_TYPE_RGB ? 3 : type == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
+    if ((uint64_t(width) * height * samples * depth + 7) / 8 > ctx->uCompressed * 1032 + 1032) png_error(png, kTooLittleData);
 
     if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -121,6 +138,7 @@ int LoadPng(const uint8_t *data, size_t size, MVE_IMAGE &image, std::string &err
     PngContext ctx{};
     ctx.pData = data;
     ctx.uSize = size;
+    ctx.uCompressed = PngCompressedBytes(data, size);
     const int ok = DecodePng(&ctx);
     std::free(ctx.pRows);
     if (!ok) {
@@ -183,6 +201,15 @@ int DecodeJpeg(JpegContext *ctx, const uint8_t *data, size_t size) {
     jpeg_read_header(&info, TRUE);
     if (const char *problem = SizeProblem(info.image_width, info.image_height)) {
         std::snprintf(ctx->sError, sizeof ctx->sError, "%s", problem);
+        jpeg_destroy_decompress(&info);
+        return 0;
+    }
+    // Huffman coding spends at least one bit on every 8 x 8 block of the full-resolution component
+    // (its DC value): a header that promises more blocks than the file has bits is refused before
+    // libjpeg allocates for them. Arithmetic coding has no such floor.
+    const uint64_t blocks = (uint64_t(info.image_width) + 7) / 8 * ((uint64_t(info.image_height) + 7) / 8);
+    if (!info.arith_code && blocks > uint64_t(size) * 8) {
+        std::snprintf(ctx->sError, sizeof ctx->sError, "%s", kTooLittleData);
         jpeg_destroy_decompress(&info);
         return 0;
     }
@@ -270,32 +297,11 @@ int MVE_PlatformCatchImage(const void *data, size_t size, MVE_IMAGE &image, std:
 
 int MVE_PlatformLoadImage(const char *file, MVE_IMAGE &image, std::string &error) {
     image = MVE_IMAGE();
-    FILE *in = file && *file ? std::fopen(file, "rb") : nullptr;
-    if (!in) {
-        error = "cannot open the file";
+    std::vector<uint8_t> bytes;
+    if (!MVE_ReadRegularFile(file, MVE_FILE_IMAGE, bytes, error)) return 0;
+    if (bytes.empty()) {
+        error = "the file is empty";
         return 0;
     }
-    // A folder opens as a file here; its "size" would be asked for as memory.
-    struct stat info;
-    if (fstat(fileno(in), &info) != 0 || !S_ISREG(info.st_mode)) {
-        std::fclose(in);
-        error = "not a file";
-        return 0;
-    }
-    if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > MVE_IMAGE_MAX_FILE_BYTES) {
-        std::fclose(in);
-        error = info.st_size <= 0 ? "the file is empty" : "the file is too large for an image";
-        return 0;
-    }
-    const size_t length = static_cast<size_t>(info.st_size);
-    uint8_t *bytes = static_cast<uint8_t *>(std::malloc(length));
-    const size_t got = bytes ? std::fread(bytes, 1, length, in) : 0;
-    std::fclose(in);
-    int ok = 0;
-    if (got != length)
-        error = bytes ? "cannot read the file" : "out of memory";
-    else
-        ok = MVE_PlatformCatchImage(bytes, got, image, error);
-    std::free(bytes);
-    return ok;
+    return MVE_PlatformCatchImage(bytes.data(), bytes.size(), image, error);
 }

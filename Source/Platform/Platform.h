@@ -1,9 +1,45 @@
-// The platform contract: window, GL context, events, clocks and shared memory. Only the files in
-// this folder include SDL; the rest of the engine sees plain types and these procedures.
+// The platform contract: window, GL context, events, clocks, files and shared memory. Only the
+// files in this folder include SDL; the rest of the engine sees plain types and these procedures.
 #pragma once
+#include "MVE.h"
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+// ---------------------------------------------------------------- Files (Platform/File.cpp)
+
+// Every file the engine reads is opened through MVE_OpenRegularFile with its kind; the kind sets
+// the size limit (MVE_FILE_LIMIT_* in MVE.h) and tells a watcher or recorder behind this door what
+// the file is.
+enum MVE_FILE_KIND : int {
+    MVE_FILE_DEFINITION,            // ".mvd" definitions
+    MVE_FILE_EMITTER,               // particle-emitter files (definition syntax)
+    MVE_FILE_MESH,                  // ".mvm"
+    MVE_FILE_BODY,                  // ".mvb"
+    MVE_FILE_OBJ,                   // Wavefront OBJ
+    MVE_FILE_IMAGE,                 // PNG or JPEG: textures, cube-map faces, array layers
+    MVE_FILE_RAW_TEXTURE,           // ".mvt"
+    MVE_FILE_SOUND,                 // Ogg Vorbis
+    MVE_FILE_FONT,                  // ".tf"
+    MVE_FILE_SHADER,                // GLSL source
+    MVE_FILE_RECORDING,             // ".mvr" recorded sessions
+    MVE_FILE_KINDS
+};
+inline constexpr const char *MVE_FAIL_FILE_NOT_FOUND = "Fail: File not found!";
+inline constexpr const char *MVE_FAIL_FILE_CANNOT_READ = "Fail: File cannot be read!";
+inline constexpr const char *MVE_FAIL_FILE_TOO_LARGE = "Fail: File too large!";
+inline constexpr const char *MVE_FAIL_OUT_OF_MEMORY = "Fail: Out of memory!";
+
+uint64_t MVE_FileLimit(MVE_FILE_KIND kind);  // largest file of the kind that is read, in bytes
+// Opens a regular file for reading without ever waiting on it. Anything else (a FIFO, device,
+// folder or socket), a missing file or one larger than its kind's limit gives null and the red
+// row's text in `failure` (MVE_FAIL_FILE_*). The stream yields at most the bytes the file held
+// when it was opened (their number goes to *size); it can be read, rewound and sought, not written.
+std::FILE *MVE_OpenRegularFile(const char *path, MVE_FILE_KIND kind, std::string &failure, uint64_t *size = nullptr);
+// The whole file through MVE_OpenRegularFile; 1, or 0 with `failure` set (memory that cannot be
+// had is a failure, never an abort).
+int MVE_ReadRegularFile(const char *path, MVE_FILE_KIND kind, std::vector<uint8_t> &bytes, std::string &failure);
 
 // ---------------------------------------------------------------- Window and context
 
@@ -69,7 +105,6 @@ enum : int {
     MVE_IMAGE_MAX_SIDE = 16384,                  // larger images are refused before any allocation
 };
 inline constexpr uint64_t MVE_IMAGE_MAX_PIXELS = 1ull << 26;  // 64 Mpixel (256 MB as RGBA)
-inline constexpr uint64_t MVE_IMAGE_MAX_FILE_BYTES = 1ull << 30;  // image files are read whole
 struct MVE_IMAGE {
     int iWidth = 0, iHeight = 0;
     int iFormat = 0;                // MVE_PIXELS_*

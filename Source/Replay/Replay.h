@@ -69,7 +69,6 @@ struct MVE_RECORDING {
 // can replay and says why in out.sCut); 0 with the reason in `failure` for a file that is no
 // recording, of another version or damaged anywhere: such a file is never half used.
 int MVE_ReadRecording(const uint8_t *data, size_t size, MVE_RECORDING &out, std::string &failure);
-inline constexpr uint64_t MVE_RECORDING_MAX_BYTES = 1ull << 30;
 
 // ---------------------------------------------------------------- the physics thread's side
 

@@ -39,21 +39,10 @@ int CanArm(const char *procedure) {
 }
 
 bool ReadWhole(const char *file, std::string &bytes, std::string &failure) {
-    std::FILE *in = MVE_OpenRegularFile(file, failure);
-    if (!in) return false;
-    char buffer[65536];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
-        if (bytes.size() + got > MVE_RECORDING_MAX_BYTES) {
-            std::fclose(in);
-            failure = "it is larger than " + std::to_string(MVE_RECORDING_MAX_BYTES >> 20) + " MB";
-            return false;
-        }
-        bytes.append(buffer, got);
-    }
-    const bool ok = !std::ferror(in);
-    std::fclose(in);
-    if (!ok) failure = "it cannot be read";
-    return ok;
+    std::vector<uint8_t> data;
+    if (!MVE_ReadRegularFile(file, MVE_FILE_RECORDING, data, failure)) return false;
+    bytes.assign(data.begin(), data.end());
+    return true;
 }
 
 // The first row of a failure from the file layer reads "Fail: File not found!": keep its reason.

@@ -6,8 +6,8 @@
 #include "Log/Log.h"
 #include "Material/Material.h"
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <new>
+#include <vector>
 
 static bool GLReady() { return MVE_Engine().GL.iLoaded != 0; }
 
@@ -158,17 +158,22 @@ extern "C" int MVE_CatchFragmentShader(int shader, const char *start, const char
     return CatchStage(shader, GL_FRAGMENT_SHADER, start, end, "MVE_CatchFragmentShader");
 }
 
-bool MVE_ReadShaderFile(const char *file, std::string &text) {
-    std::ifstream in(file ? file : "", std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+bool MVE_ReadShaderFile(const char *file, std::string &text, std::string &failure) {
+    std::vector<uint8_t> bytes;
+    if (!MVE_ReadRegularFile(file, MVE_FILE_SHADER, bytes, failure)) return false;
+    try {
+        text.assign(bytes.begin(), bytes.end());
+    } catch (const std::bad_alloc &) {
+        failure = MVE_FAIL_OUT_OF_MEMORY;
+        return false;
+    }
     return true;
 }
 
 static int LoadStage(int id, GLenum type, const char *file, const char *procedure) {
-    std::string text;
-    if (!MVE_ReadShaderFile(file, text)) {
-        MVE_LogFail("Fail: File not found! " + std::string(file ? file : ""), procedure);
+    std::string text, failure;
+    if (!MVE_ReadShaderFile(file, text, failure)) {
+        MVE_LogFail(failure + " " + std::string(file ? file : ""), procedure);
         return 0;
     }
     return CatchStage(id, type, text.data(), text.data() + text.size(), procedure);

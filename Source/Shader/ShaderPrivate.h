@@ -1,6 +1,7 @@
 // What the shader module's files share with each other and nobody else.
 #pragma once
 #include "Shader/Shader.h"
+#include "Platform/Platform.h"
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ void MVE_DeleteProgramAndStages(GLuint program);
 void MVE_BindFixedNumbering(GLuint program);
 void MVE_BindBlock(GLuint program, const char *block, int buffer);
 void MVE_BindKnownBlocks(GLuint program);
-bool MVE_ReadShaderFile(const char *file, std::string &text);
+bool MVE_ReadShaderFile(const char *file, std::string &text, std::string &failure);  // failure: the red row's text
 
 MVE_SHADER *MVE_RegisterShader(int id, int flag, const char *name, GLuint program, int *handle);
 int MVE_AddUniformToEntry(MVE_SHADER *shader, int kind, const char *name, int slot, int a, int b, int c);

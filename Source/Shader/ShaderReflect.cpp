@@ -173,10 +173,10 @@ extern "C" int MVE_CatchShader(int type, int flag, int group, const char *vertex
 }
 
 extern "C" int MVE_LoadShader(int id, int group, const char *vertexFile, const char *fragmentFile, const char *name) {
-    std::string vertex, fragment;
+    std::string vertex, fragment, failure;
     for (auto [file, text] : {std::pair{vertexFile, &vertex}, std::pair{fragmentFile, &fragment}}) {
-        if (!MVE_ReadShaderFile(file, *text)) {
-            MVE_LogFail("Fail: File not found! " + std::string(file ? file : ""), "MVE_LoadShader");
+        if (!MVE_ReadShaderFile(file, *text, failure)) {
+            MVE_LogFail(failure + " " + std::string(file ? file : ""), "MVE_LoadShader");
             return 0;
         }
     }

@@ -22,7 +22,11 @@ void ReportLoadFailure(const std::string &path, const std::string &reason) {
     const bool exists = std::filesystem::exists(path, ec);
     const std::string report = std::string(exists ? MVE_SOUND_FAILED : MVE_SOUND_NOT_FOUND) + path + "')";
     MVE_DebugText(2, report.c_str());
-    MVE_LogFail(exists ? "Fail: Sound loading has failed! (" + reason + ")" : std::string("Fail: File not found!"),
+    // A file the file door refused (a FIFO, a folder, too large) carries the door's own row.
+    const bool refused = reason.rfind("Fail: ", 0) == 0;
+    MVE_LogFail(refused  ? reason
+                : exists ? "Fail: Sound loading has failed! (" + reason + ")"
+                         : std::string("Fail: File not found!"),
                 "MVE_LoadSoundFile");
 }
 

@@ -132,6 +132,8 @@ int Decode(const std::string &path, MVE_IMAGE &image, const char *procedure) {
     std::string error;
     if (MVE_PlatformLoadImage(path.c_str(), image, error)) return 1;
     MVE_LogFail(MVE_FAIL_IMAGE_NOT_FOUND, procedure);
+    // The file door's own texts ("Fail: File cannot be read!") become the reason.
+    if (error.rfind("Fail: ", 0) == 0) error.erase(0, 6);
     MVE_Log(("Reason: " + error).c_str(), MVE_LOG_DETAIL, 0, 0, "", procedure);
     return 0;
 }

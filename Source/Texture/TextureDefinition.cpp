@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 using namespace mve_texture;
 
@@ -29,23 +30,29 @@ uint32_t LittleEndian(const uint8_t *b) {
 }
 
 // The whole file is checked before anything is registered: a header that promises more pixels than
-// the file holds is a broken file, not an image of whatever memory follows.
+// the file holds is a broken file, not an image of whatever memory follows. Only a file that is not
+// there at all gives RAW_MISSING; one that cannot be read (a FIFO, a folder, too large) is broken.
 RawResult ReadRaw(const std::string &path, RawImage &raw, std::string &error) {
-    FILE *in = std::fopen(path.c_str(), "rb");
-    if (!in) return RAW_MISSING;
+    uint64_t size = 0;
+    FILE *in = MVE_OpenRegularFile(path.c_str(), MVE_FILE_RAW_TEXTURE, error, &size);
+    if (!in) return error == MVE_FAIL_FILE_NOT_FOUND ? RAW_MISSING : RAW_BROKEN;
     uint8_t header[12];
     RawResult result = RAW_BROKEN;
     if (std::fread(header, 1, sizeof header, in) != sizeof header) {
         error = "the header is incomplete";
     } else {
         const uint32_t width = LittleEndian(header), height = LittleEndian(header + 4);
+        const uint64_t bytes = static_cast<uint64_t>(width) * height * 3;
         if (width == 0 || height == 0 || width > MVE_IMAGE_MAX_SIDE || height > MVE_IMAGE_MAX_SIDE ||
             static_cast<uint64_t>(width) * height > MVE_IMAGE_MAX_PIXELS) {
             error = "the header gives " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
+        } else if (size - sizeof header < bytes) {
+            error = "the file holds fewer pixels than its header gives";
         } else {
-            const size_t bytes = static_cast<size_t>(width) * height * 3;
-            raw.Pixels.reset(new uint8_t[bytes]);
-            if (std::fread(raw.Pixels.get(), 1, bytes, in) != bytes) {
+            raw.Pixels.reset(new (std::nothrow) uint8_t[bytes]);
+            if (!raw.Pixels) {
+                error = "out of memory";
+            } else if (std::fread(raw.Pixels.get(), 1, bytes, in) != bytes) {
                 error = "the file holds fewer pixels than its header gives";
                 raw.Pixels.reset();
             } else {
@@ -95,6 +102,7 @@ extern "C" int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, cons
         rawResult = ReadRaw(path, raw, error);
         if (rawResult == RAW_BROKEN) {
             MVE_LogFail(MVE_FAIL_IMAGE_NOT_FOUND, kProcedure);
+            if (error.rfind("Fail: ", 0) == 0) error.erase(0, 6);   // the file door's own texts
             MVE_Log(("Reason: " + error).c_str(), MVE_LOG_DETAIL, 0, 0, "", kProcedure);
             return 0;
         }

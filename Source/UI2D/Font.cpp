@@ -1,4 +1,6 @@
 // Bitmap fonts: the chunked font file (FontFormat.h), its atlas texture and the built-in font.
+// Main thread only (GL). A font file is read whole through the file door; nothing it holds may
+// throw past the loader or make it allocate more than the data present can fill.
 #include "UI2D/UI2D.h"
 #include "Core/Engine.h"
 #include "Log/Log.h"
@@ -7,8 +9,7 @@
 #include "UI2D/FontFormat.h"
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <new>
 
 // The built-in font, embedded at build time (Builtin/Default.tf).
 extern const unsigned char MVE_BuiltinFontData[];
@@ -21,10 +22,17 @@ constexpr unsigned char kPNGSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1
 
 std::string At(size_t offset) { return " at byte " + std::to_string(offset); }
 
+// A hostile file can hold millions of damaged tables: the log gets the first few and one row more.
+constexpr size_t kMaxProblems = 16;
+void Report(std::vector<std::string> &problems, std::string text) {
+    if (problems.size() < kMaxProblems) problems.push_back(std::move(text));
+    else if (problems.size() == kMaxProblems) problems.push_back("Fail: Further problems of this font file are left out!");
+}
+
 void ReadGlyphTable(const unsigned char *p, size_t size, size_t offset, MVE_FONT_DATA &font,
                     std::vector<std::string> &problems) {
     if (size < 4) {
-        problems.push_back("Fail: Glyph table" + At(offset) + " has no glyph count!");
+        Report(problems, "Fail: Glyph table" + At(offset) + " has no glyph count!");
         return;
     }
     const uint32_t count = mvefont::ReadU32(p);
@@ -32,7 +40,7 @@ void ReadGlyphTable(const unsigned char *p, size_t size, size_t offset, MVE_FONT
     size_t n = count;
     if (count > present) {
         // The records that are there passed the CRC: keep them rather than lose the font.
-        problems.push_back("Fail: Glyph table" + At(offset) + " claims " + std::to_string(count) +
+        Report(problems, "Fail: Glyph table" + At(offset) + " claims " + std::to_string(count) +
                            " glyphs but holds " + std::to_string(present) + "!");
         n = present;
     }
@@ -56,21 +64,21 @@ void ReadGlyphTable(const unsigned char *p, size_t size, size_t offset, MVE_FONT
         font.Glyphs.push_back(g);
     }
     if (refused)
-        problems.push_back("Fail: " + std::to_string(refused) + " glyphs" + At(offset) +
+        Report(problems, "Fail: " + std::to_string(refused) + " glyphs" + At(offset) +
                            " have a negative atlas box and are left out!");
 }
 
 void ReadKerningTable(const unsigned char *p, size_t size, size_t offset, MVE_FONT_DATA &font,
                       std::vector<std::string> &problems) {
     if (size < 4) {
-        problems.push_back("Fail: Kerning table" + At(offset) + " has no pair count!");
+        Report(problems, "Fail: Kerning table" + At(offset) + " has no pair count!");
         return;
     }
     const uint32_t count = mvefont::ReadU32(p);
     const size_t present = (size - 4) / mvefont::kKerningRecord;
     size_t n = count;
     if (count > present) {
-        problems.push_back("Fail: Kerning table" + At(offset) + " claims " + std::to_string(count) +
+        Report(problems, "Fail: Kerning table" + At(offset) + " claims " + std::to_string(count) +
                            " pairs but holds " + std::to_string(present) + "!");
         n = present;
     }
@@ -88,7 +96,7 @@ void ReadKerningTable(const unsigned char *p, size_t size, size_t offset, MVE_FO
 int MVE_ReadFontData(const unsigned char *data, size_t size, MVE_FONT_DATA &font, std::vector<std::string> &problems) {
     font = MVE_FONT_DATA();
     if (!data || size < sizeof mvefont::kMagic || std::memcmp(data, mvefont::kMagic, sizeof mvefont::kMagic) != 0) {
-        problems.push_back("Fail: Not a font file (wrong magic)!");
+        Report(problems, "Fail: Not a font file (wrong magic)!");
         return 0;
     }
     size_t pos = sizeof mvefont::kMagic;
@@ -96,21 +104,21 @@ int MVE_ReadFontData(const unsigned char *data, size_t size, MVE_FONT_DATA &font
     while (pos < size && !ended) {
         const size_t left = size - pos;
         if (left < mvefont::kChunkHeader + 4) {
-            problems.push_back("Fail: Font chunk" + At(pos) + " is truncated, reading stops there!");
+            Report(problems, "Fail: Font chunk" + At(pos) + " is truncated, reading stops there!");
             stopped = true;
             break;
         }
         const uint32_t length = mvefont::ReadU32(data + pos);
         const uint32_t crc = mvefont::ReadU32(data + pos + 4);
         if (length < 4 || length > left - mvefont::kChunkHeader) {
-            problems.push_back("Fail: Font chunk" + At(pos) + (length < 4 ? " has a bad size" : " is truncated") +
+            Report(problems, "Fail: Font chunk" + At(pos) + (length < 4 ? " has a bad size" : " is truncated") +
                                ", reading stops there!");
             stopped = true;
             break;
         }
         const unsigned char *body = data + pos + mvefont::kChunkHeader;
         if (mvefont::Crc32(body, length) != crc) {
-            problems.push_back("Fail: Font chunk" + At(pos) + " fails its CRC check, reading stops there!");
+            Report(problems, "Fail: Font chunk" + At(pos) + " fails its CRC check, reading stops there!");
             stopped = true;
             break;
         }
@@ -127,7 +135,7 @@ int MVE_ReadFontData(const unsigned char *data, size_t size, MVE_FONT_DATA &font
             case mvefont::kChunkAtlas:
                 if (!font.Atlas.empty()) break;  // the first atlas counts
                 if (payloadSize < sizeof kPNGSignature || std::memcmp(payload, kPNGSignature, sizeof kPNGSignature) != 0)
-                    problems.push_back("Fail: Font atlas" + At(offset) + " is not a PNG image!");
+                    Report(problems, "Fail: Font atlas" + At(offset) + " is not a PNG image!");
                 else
                     font.Atlas.assign(reinterpret_cast<const char *>(payload), payloadSize);
                 break;
@@ -149,7 +157,7 @@ int MVE_ReadFontData(const unsigned char *data, size_t size, MVE_FONT_DATA &font
                 break;  // a later kind of chunk: skipped
         }
     }
-    if (!ended && !stopped) problems.push_back("Fail: Font file ends without its end chunk!");
+    if (!ended && !stopped) Report(problems, "Fail: Font file ends without its end chunk!");
 
     // Code look-up; a repeated code keeps its last record.
     uint32_t maxCode = 0;
@@ -166,8 +174,8 @@ int MVE_ReadFontData(const unsigned char *data, size_t size, MVE_FONT_DATA &font
         for (const MVE_FONT_GLYPH &g : font.Glyphs) bottom = std::max(bottom, g.iYOffset + g.iHeight);
         font.iLineHeight = bottom;
     }
-    if (font.Glyphs.empty()) problems.push_back("Fail: The font file holds no glyphs!");
-    if (font.Atlas.empty()) problems.push_back("Fail: The font file holds no glyph atlas!");
+    if (font.Glyphs.empty()) Report(problems, "Fail: The font file holds no glyphs!");
+    if (font.Atlas.empty()) Report(problems, "Fail: The font file holds no glyph atlas!");
     return !font.Glyphs.empty() && !font.Atlas.empty();
 }
 
@@ -198,9 +206,8 @@ void MVE_ReleaseFont(MVE_FONT *font) {
 
 namespace {
 
-// Uploads the decoded atlas as an RGBA texture with linear filtering and clamped edges.
-unsigned int UploadAtlas(const MVE_IMAGE &image) {
-    const MVE_GL_TABLE &gl = MVE_gl();
+// The decoded atlas as RGBA rows, top row first.
+std::vector<uint8_t> AtlasPixels(const MVE_IMAGE &image) {
     const size_t w = static_cast<size_t>(image.iWidth), h = static_cast<size_t>(image.iHeight);
     std::vector<uint8_t> rgba(w * h * 4);
     const size_t bpp = static_cast<size_t>(image.iBytesPerPixel);
@@ -215,6 +222,12 @@ unsigned int UploadAtlas(const MVE_IMAGE &image) {
             dst[3] = bpp == 4 ? src[3] : 255;
         }
     }
+    return rgba;
+}
+
+// Uploads the atlas as an RGBA texture with linear filtering and clamped edges.
+unsigned int UploadAtlas(const std::vector<uint8_t> &rgba, const MVE_IMAGE &image) {
+    const MVE_GL_TABLE &gl = MVE_gl();
     unsigned int texture = 0;
     gl.glGenTextures(1, &texture);
     gl.glBindTexture(GL_TEXTURE_2D, texture);
@@ -228,15 +241,10 @@ unsigned int UploadAtlas(const MVE_IMAGE &image) {
     return texture;
 }
 
-int LoadFontBytes(int id, const unsigned char *bytes, size_t size) {
+int LoadFontData(int id, const unsigned char *bytes, size_t size) {
     MVE_FONT_DATA data;
     std::vector<std::string> problems;
-    int usable = 0;
-    try {
-        usable = MVE_ReadFontData(bytes, size, data, problems);
-    } catch (const std::bad_alloc &) {
-        problems.push_back(MVE_FAIL_OUT_OF_MEMORY);
-    }
+    const int usable = MVE_ReadFontData(bytes, size, data, problems);
     for (const std::string &p : problems) MVE_LogFail(p, kProcedure);
     if (!usable) return 0;
 
@@ -255,6 +263,8 @@ int LoadFontBytes(int id, const unsigned char *bytes, size_t size) {
             outside++;
         }
     if (outside) MVE_LogFail("Fail: " + std::to_string(outside) + " glyphs lie outside the atlas!", kProcedure);
+    // Everything that may run out of memory happens before the entry exists.
+    const std::vector<uint8_t> rgba = MVE_Engine().GL.iLoaded ? AtlasPixels(image) : std::vector<uint8_t>();
 
     int handle = 0;
     MVE_FONT *font = MVE_CreateFontListEntry(&id, nullptr, &handle);
@@ -265,10 +275,20 @@ int LoadFontBytes(int id, const unsigned char *bytes, size_t size) {
     font->Data = std::move(data);
     font->iAtlasWidth = image.iWidth;
     font->iAtlasHeight = image.iHeight;
-    if (MVE_Engine().GL.iLoaded) font->uTexture = UploadAtlas(image);
+    if (MVE_Engine().GL.iLoaded) font->uTexture = UploadAtlas(rgba, image);
     MVE_LogDetail("Glyphs: ", static_cast<long long>(font->Data.Glyphs.size()), kProcedure);
     MVE_LogOK(kProcedure);
     return handle;
+}
+
+// Nothing thrown while a font is read may leave the engine: memory that cannot be had is a red row.
+int LoadFontBytes(int id, const unsigned char *bytes, size_t size) {
+    try {
+        return LoadFontData(id, bytes, size);
+    } catch (const std::bad_alloc &) {
+        MVE_LogFail(MVE_FAIL_OUT_OF_MEMORY, kProcedure);
+        return 0;
+    }
 }
 
 }  // namespace
@@ -276,19 +296,13 @@ int LoadFontBytes(int id, const unsigned char *bytes, size_t size) {
 extern "C" int MVE_LoadFont(int id, const char *file) {
     const std::string path = file ? file : "";
     MVE_LogHeading("Load Font: " + path, __LINE__, __FILE__, kProcedure);
-    std::ifstream in(path, std::ios::binary);
-    if (path.empty() || !in) {
-        MVE_LogFail(MVE_FAIL_FILE_NOT_FOUND, kProcedure);
+    std::vector<uint8_t> bytes;
+    std::string failure;
+    if (!MVE_ReadRegularFile(path.c_str(), MVE_FILE_FONT, bytes, failure)) {
+        MVE_LogFail(failure, kProcedure);
         return 0;
     }
-    std::string bytes;
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::bad_alloc &) {
-        MVE_LogFail(MVE_FAIL_OUT_OF_MEMORY, kProcedure);
-        return 0;
-    }
-    return LoadFontBytes(id, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+    return LoadFontBytes(id, bytes.data(), bytes.size());
 }
 
 void MVE_StartupBuiltinFont() {

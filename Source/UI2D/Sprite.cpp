@@ -92,9 +92,10 @@ uint32_t NextCodePoint(const unsigned char *&p) {
     return code;
 }
 
-// Width in pixels (unscaled) of the line starting at p, up to a line break or the end.
-int LineWidth(const MVE_FONT_DATA &font, const unsigned char *p) {
-    int pen = 0, widest = 0;
+// Width in pixels (unscaled) of the line starting at p, up to a line break or the end. Summed in 64
+// bits: a long line of wide glyphs passes any 32-bit sum (65 536 glyphs of the widest advance).
+int64_t LineWidth(const MVE_FONT_DATA &font, const unsigned char *p) {
+    int64_t pen = 0, widest = 0;
     uint32_t previous = 0;
     const MVE_FONT_GLYPH *space = MVE_FindGlyph(font, ' ');
     while (*p && *p != '\n') {
@@ -107,7 +108,7 @@ int LineWidth(const MVE_FONT_DATA &font, const unsigned char *p) {
         const MVE_FONT_GLYPH *g = MVE_FindGlyph(font, code);
         if (!g) continue;
         if (previous) pen += MVE_FontKerning(font, previous, code);
-        widest = std::max(widest, pen + g->iXOffset + g->iWidth);
+        widest = std::max<int64_t>(widest, pen + g->iXOffset + g->iWidth);
         pen += g->iAdvance;
         previous = code;
     }
@@ -299,7 +300,7 @@ extern "C" int MVE_DrawText(int fontID, float x, float y, const char *text, uint
     float top = y;
     const int vertical = alignment & (MVE_ALIGN_MIDDLE | MVE_ALIGN_BOTTOM);
     if (vertical) {
-        int lines = 1;
+        int64_t lines = 1;
         for (const unsigned char *c = p; *c; c++) lines += *c == '\n';
         const float block = static_cast<float>(lines * data.iLineHeight) * s;
         top -= vertical == MVE_ALIGN_MIDDLE ? block * 0.5f : block;
@@ -320,7 +321,7 @@ extern "C" int MVE_DrawText(int fontID, float x, float y, const char *text, uint
         // Unscaled text starts on a whole pixel, so the atlas is sampled texel for texel.
         const float originX = s == 1.0f ? std::round(left) : left;
         const float originY = s == 1.0f ? std::round(top) : top;
-        int pen = 0;
+        int64_t pen = 0;
         uint32_t previous = 0;
         while (*p && *p != '\n') {
             const uint32_t code = NextCodePoint(p);
@@ -354,7 +355,7 @@ extern "C" float MVE_GetTextWidth(int fontID, const char *text, float scale) {
     const MVE_FONT *font = MVE_FindFont(fontID);
     if (!font || !text) return 0.0f;
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
-    int widest = 0;
+    int64_t widest = 0;
     while (true) {
         widest = std::max(widest, LineWidth(font->Data, p));
         while (*p && *p != '\n') p++;

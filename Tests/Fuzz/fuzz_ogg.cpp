@@ -12,10 +12,14 @@ void Init() {}
 
 int Run(const uint8_t *data, size_t size) {
     auto bytes = std::make_shared<const std::vector<uint8_t>>(data, data + size);
+    // A packet takes at least one byte of its page and gives at most 4096 frames: no length past
+    // that can come from the data present.
+    const int64_t most = static_cast<int64_t>(size) * 4096;
     MVE_AUDIO_CLIP_DATA clip;
     std::string error;
     if (MVE_AudioDecodeAll(bytes, clip, error)) {
         MVE_FUZZ_REQUIRE(clip.iChannels >= 1 && clip.iChannels <= MVE_AUDIO_MAX_CHANNELS && clip.iFrames > 0);
+        MVE_FUZZ_REQUIRE(clip.iFrames <= most);
         MVE_FUZZ_REQUIRE(clip.Samples.size() == static_cast<size_t>(clip.iFrames) * clip.iChannels);
         std::vector<int16_t> stereo(static_cast<size_t>(clip.iFrames) * 2);
         MVE_AudioDownmixStereo(clip.Samples.data(), clip.iFrames, clip.iChannels, stereo.data());
@@ -26,7 +30,8 @@ int Run(const uint8_t *data, size_t size) {
     error.clear();
     if (MVE_AudioProbeStream(bytes, probe, error)) {
         MVE_FUZZ_REQUIRE(probe.iChannels >= 1 && probe.iChannels <= MVE_AUDIO_MAX_CHANNELS);
-        if (auto stream = MVE_AUDIO_STREAM::Open(bytes)) {
+        MVE_FUZZ_REQUIRE(probe.iFrames > 0 && probe.iFrames <= most);
+        if (auto stream = MVE_AUDIO_STREAM::Open(bytes, probe.iChannels)) {
             std::vector<int16_t> block(4096 * MVE_AUDIO_MAX_CHANNELS);
             int64_t total = 0;
             // Twice the length with looping on: the wrap to the start is part of what is read.

@@ -368,7 +368,7 @@ int   MVE_EnableLight(int id, int enabled);               /* a disabled light dr
 
 /* ---------------------------------------------------------------- Sun, ambient, background, sky, shadows, glow (setters only store) */
 
-void  MVE_EnableSun(int enabled);                         /* the directional light (default on) */
+void  MVE_EnableSun(int enabled);                         /* the directional light (default off) */
 int   MVE_SetSunDirection(float x, float y, float z);     /* direction the sunlight travels (default (0, -1, 0)); 0 for a zero vector */
 void  MVE_SetSunColor(uint32_t color);                    /* default white */
 void  MVE_SetSunIntensity(float intensity);               /* default 1.0 */

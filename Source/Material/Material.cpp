@@ -35,6 +35,14 @@ void MVE_EnterMaterialForDrawing(MVE_MATERIAL *material) {
     if (std::find(list.begin(), list.end(), material) == list.end()) list.push_back(material);
 }
 
+void MVE_EnterProgramMaterials(MVE_SHADER *shader) {
+    if (!shader || shader->iRenderGroup == MVE_RENDER_GROUP_NONE) return;
+    // The registry keeps its entries in the order they were made, which is the draw order.
+    MVE_Engine().Registries.Materials.ForEach([shader](MVE_MATERIAL *material) {
+        if (material->Shader == shader) MVE_EnterMaterialForDrawing(material);
+    });
+}
+
 void MVE_ReleaseMaterial(MVE_MATERIAL *material) {
     LeaveDrawList(material);
     MVE_DetachMaterial(material);

@@ -56,6 +56,8 @@ void MVE_DetachShader(const MVE_SHADER *shader);
 void MVE_SetMaterialProgram(MVE_MATERIAL *material, int program);
 // Enters the material into its program's draw list, once (programs in no render group keep none).
 void MVE_EnterMaterialForDrawing(MVE_MATERIAL *material);
+// A program that joins a render group takes in the materials made for it while it had none.
+void MVE_EnterProgramMaterials(MVE_SHADER *shader);
 
 // A built-in texture by its handle (null for 0, which would otherwise find static ID 0).
 MVE_TEXTURE *MVE_BuiltinTexture(int handle);

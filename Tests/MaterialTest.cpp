@@ -49,6 +49,7 @@ TEST_F(MaterialTest, DefinitionKeysAndWords) {
               "Material: Inline { Shader: TEXTURED; Texture[3]: { File: stone.png; Filter: LINEAR } }\n"
               "Material: Glass { Shader: REFRACTION; Color: 0.5, 1.0, 0, 0.25 }\n"
               "Material: Typed { Shine: lots; Color: blue; Reflection: 0.5; SurfaceScattering: 0.25 }\n"
+              "Material: Huge { DepthMask: 4294967296; Wireframe: 4294967297; BackFaceCulling: -4294967296 }\n"
               "Texture: Later { File: stone.png }\n");
     MVE_ParseDefinitionFiles("Data/Scene.mvd", MVE_DEFINITION_TEXTURE | MVE_DEFINITION_MATERIAL);
     const MVE_TEXTURE *stone = MVE_Engine().Registries.Textures.GetByName("Stone");
@@ -113,6 +114,17 @@ TEST_F(MaterialTest, DefinitionKeysAndWords) {
     EXPECT_EQ(glass->iProgram, 15);
     EXPECT_EQ(glass->Shader, MVE_GetBuiltinShader(15));
     ExpectColor(glass->v4fColor, 0.5f, 1.0f, 0.0f, 0.25f);
+
+    // Switches beyond 32 bits are refused, each with its row, and keep their defaults (wrapped, they
+    // would have read 0, 1 and 0).
+    const MVE_MATERIAL *huge = Named("Huge");
+    ASSERT_NE(huge, nullptr);
+    EXPECT_EQ(huge->iDepthMask, 1);
+    EXPECT_EQ(huge->iWireframe, 0);
+    EXPECT_EQ(huge->iBackFaceCulling, 1);
+    EXPECT_NE(Log().find("Fail: DepthMask does not fit in 32 bits: 4294967296!"), std::string::npos);
+    EXPECT_NE(Log().find("Fail: Wireframe does not fit in 32 bits: 4294967297!"), std::string::npos);
+    EXPECT_NE(Log().find("Fail: BackFaceCulling does not fit in 32 bits: -4294967296!"), std::string::npos);
 
     const MVE_MATERIAL *typed = Named("Typed");  // words where numbers belong read as 0
     EXPECT_FLOAT_EQ(typed->fShine, 0.0f);

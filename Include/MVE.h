@@ -442,7 +442,7 @@ int   MVE_EnableLight(int id, int enabled);               /* a disabled light dr
 
 /* ---------------------------------------------------------------- Sun, ambient, background, sky, shadows, glow (setters only store) */
 
-void  MVE_EnableSun(int enabled);                         /* the directional light (default on) */
+void  MVE_EnableSun(int enabled);                         /* the directional light (default off) */
 int   MVE_SetSunDirection(float x, float y, float z);     /* direction the sunlight travels (default (0, -1, 0)); 0 for a zero vector */
 void  MVE_SetSunColor(uint32_t color);                    /* default white */
 void  MVE_SetSunIntensity(float intensity);               /* default 1.0 */
@@ -538,7 +538,7 @@ int   MVE_LoadSoundDefinition(int id, MVE_DEFINITION_NODE *node, const char *fol
 
 /* ---------------------------------------------------------------- Particle emitters (creators and loaders return a handle, 0 and a red row on failure) */
 
-int   MVE_CreateParticleEmitter(int id, int material, const char *name); /* material -1 = the default particle material; capacity 1 */
+int   MVE_CreateParticleEmitter(int id, int material, const char *name); /* material -1 = the default particle material (0 names static ID 0); capacity 1; 0 and a red row for a material that does not exist */
 int   MVE_LoadParticleEmitter(int id, const char *file);  /* first ParticleEmitter section of a definition file */
 int   MVE_LoadParticleEmitterDefinition(int id, MVE_DEFINITION_NODE *node, const char *folder); /* from the first ParticleEmitter section below node */
 int   MVE_CopyParticleEmitter(int id, int source);        /* same material and every parameter; no particles */
@@ -554,7 +554,7 @@ void  MVE_DrawParticleEmitters(void);                     /* called by the frame
 
 /* ---------------------------------------------------------------- Billboards (quads placed by their own matrices; projection 0 plain, 1 facing the camera, 2 screen-aligned at the instance) */
 
-int   MVE_CreateBillboard(int id, int material, int projectionMode, int capacity, const char *name); /* handle, 0 and a red row for a capacity below 1 */
+int   MVE_CreateBillboard(int id, int material, int projectionMode, int capacity, const char *name); /* handle, 0 and a red row for a capacity below 1 or a material that does not exist */
 m4f  *MVE_AddBillboard(int billboard, float x, float y, float z, float rx, float ry, float rz, float sx, float sy, float sz); /* translation Rx Ry Rz scale (degrees); null when full */
 int   MVE_RemoveBillboard(int billboard, const m4f *instance); /* 1 removed, 0 not in the set */
 void  MVE_DrawBillboards(void);                           /* called by the frame renderer after the opaque scene */

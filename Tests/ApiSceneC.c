@@ -35,6 +35,7 @@ int mve_c_scene_from_pixels(void) {
     MVE_SetGlow(0);
     MVE_SetBackgroundColor(0xFF000000u);
     MVE_SetAmbientColor(0xFF000000u);
+    MVE_EnableSun(1);
     MVE_SetSunDirection(0.0f, -1.0f, 0.0f);
     MVE_SetSunIntensity(1.0f);
 

@@ -233,6 +233,7 @@ TEST_F(Api, DefaultTexturesLeaveALitSurfaceItsOwnColour) {
     }
 
     LookDown(5.0f);
+    MVE_EnableSun(1);
     MVE_SetSunDirection(0.0f, -1.0f, 0.0f);
     MVE_SetAmbientColor(0xFF202020u);
     const int plane = MVE_CreatePlaneMesh(MVE_ID_AUTO, 1.2f, 1.0f, "");
@@ -340,6 +341,7 @@ TEST_F(Api, MaterialSettersStoreWhatTheirKeysStore) {
 // culling is off.
 TEST_F(Api, MaterialSettersChangeTheNextFrameByTheLightingFormula) {
     LookDown(5.0f);
+    MVE_EnableSun(1);
     MVE_SetSunDirection(0.0f, -1.0f, 0.0f);
     const int material = MVE_CreateMaterial(MVE_ID_AUTO, -1, 5, "Stone");
     const int object = MVE_CreateObject(MVE_ID_AUTO, MVE_CreatePlaneMesh(MVE_ID_AUTO, 4.0f, 1.0f, ""), material, "", 0, 1);
@@ -368,6 +370,7 @@ TEST_F(Api, MaterialSettersChangeTheNextFrameByTheLightingFormula) {
     // A sun 14 degrees above the horizon lights the plane by 0.2425; scattering 0.6 lifts that to
     // 0.6 x (1 - 0.2425).
     ASSERT_EQ(MVE_SetMaterialShine(material, 0.0f), 1);
+    MVE_EnableSun(1);
     MVE_SetSunDirection(-1.0f, -0.25f, 0.0f);
     const float grazing = 0.25f / std::sqrt(1.0f + 0.0625f);
     for (float scattering : {0.0f, 0.6f}) {
@@ -396,6 +399,7 @@ TEST_F(Api, MaterialSettersChangeTheNextFrameByTheLightingFormula) {
 // group only, and the blend factors of a sprite.
 TEST_F(Api, TexturesProgramsWireframeAndBlendOfMaterialsSetByCode) {
     LookDown(5.0f);
+    MVE_EnableSun(1);
     MVE_SetSunDirection(0.0f, -1.0f, 0.0f);
     const int ground = MVE_CreateMaterial(MVE_ID_AUTO, -1, 5, "");
     MVE_SetMaterialShine(ground, 0.0f);

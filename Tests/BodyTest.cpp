@@ -266,6 +266,9 @@ TEST_F(EngineTest, BodyFileRejectsBadInput) {
     mvetest::WriteFile("BadEdge.mvb",
                        "Body: x {\n\tVertices: 2 {\n\t\t0, 0, 0\n\t\t1, 0, 0\n\t}\n"
                        "\tEdges: 1 {\n\t\t0, -1\n\t}\n}\n");
+    mvetest::WriteFile("Wrapped.mvb",   // 4294967298 would wrap round to vertex 2
+                       "Body: x {\n\tVertices: 3 {\n\t\t0, 0, 0\n\t\t1, 0, 0\n\t\t0, 1, 0\n\t}\n"
+                       "\tFaces: 1 {\n\t\t0, 1, 4294967298\n\t}\n}\n");
     mvetest::WriteFile("NoVertices.mvb", "Body: x {\n\tFaces: 1 {\n\t\t0, 1, 2\n\t}\n}\n");
     mvetest::WriteFile("NaN.mvb", "Body: x {\n\tVertices: 1 {\n\t\tNaN, 0, 0\n\t}\n}\n");
     mvetest::WriteFile("OnlyVertices.mvb", "Body: x {\n\tVertices: 2 {\n\t\t0, 0, 0\n\t\t1, 1, 1\n\t}\n}\n");
@@ -279,12 +282,14 @@ TEST_F(EngineTest, BodyFileRejectsBadInput) {
     EXPECT_EQ(BodyOf(MVE_LoadBody(1, "BadFace.mvb", "")), nullptr);
     EXPECT_EQ(BodyOf(MVE_LoadBody(1, "BadEdge.mvb", "")), nullptr);
     EXPECT_EQ(BodyOf(MVE_LoadBody(1, "NaN.mvb", "")), nullptr);
+    EXPECT_EQ(BodyOf(MVE_LoadBody(1, "Wrapped.mvb", "")), nullptr);
     EXPECT_EQ(BodyOf(MVE_LoadBody(1, "NoVertices.mvb", "")), nullptr);
     EXPECT_EQ(MVE_Engine().Registries.Bodies.Count(), 0u);
     const std::string log = LogText();
     EXPECT_NE(log.find("Fail: File not found!"), std::string::npos);
     EXPECT_NE(log.find("Fail: Face 0 (0, 1, 3) names a vertex outside 0..2!"), std::string::npos);
     EXPECT_NE(log.find("Fail: Edge 0 (0, -1) names a vertex outside 0..1!"), std::string::npos);
+    EXPECT_NE(log.find("Fail: Face 0 (0, 1, 2147483647) names a vertex outside 0..2!"), std::string::npos);
     EXPECT_NE(log.find("Fail: Vertex 0 is not a finite point!"), std::string::npos);
     EXPECT_NE(log.find("Fail: Face 0 (0, 1, 2) names a vertex, but the body has no vertices!"), std::string::npos);
     EXPECT_TRUE(MVE_Engine().Definition.Roots.empty());

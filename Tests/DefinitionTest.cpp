@@ -179,9 +179,21 @@ TEST_F(DefinitionTest, ReadersIntegersAndFloats) {
     EXPECT_EQ(integer("+42abc"), 42);
     EXPECT_EQ(integer("-7"), -7);
     EXPECT_EQ(integer("1.9"), 1);
-    EXPECT_EQ(integer("$FFFFFFFF"), -1);
-    EXPECT_EQ(integer("4294967297"), 1);   // low 32 bits
+    EXPECT_EQ(integer("$FFFFFFFF"), -1);   // 32 bits written as a pattern
+    EXPECT_EQ(integer("-2147483648"), INT32_MIN);
+    EXPECT_EQ(integer("2147483647"), INT32_MAX);
+    // Numbers beyond 32 bits are never wrapped into small ones: they stay at the ends of the range.
+    EXPECT_EQ(integer("4294967297"), INT32_MAX);
+    EXPECT_EQ(integer("2147483648"), INT32_MAX);
+    EXPECT_EQ(integer("-4294967295"), INT32_MIN);
+    EXPECT_EQ(integer("$100000001"), INT32_MAX);
+    EXPECT_EQ(integer("%100000000000000000000000000000000"), INT32_MAX);
+    EXPECT_EQ(integer("99999999999999999999999999"), INT32_MAX);
     EXPECT_EQ(MVE_ReadDefinitionInteger(nullptr, 77), 77);
+    auto fits = [](const char *text) { return MVE_DefinitionIntegerFits(MVE_GetDefinitionNode(Parse(std::string("V: ") + text), 0)); };
+    EXPECT_TRUE(fits("-2147483648") && fits("$FFFFFFFF") && fits("true") && fits("word") && fits("-$80000000"));
+    EXPECT_FALSE(fits("2147483648") || fits("-2147483649") || fits("$1FFFFFFFF") || fits("-$80000001"));
+    EXPECT_TRUE(MVE_DefinitionIntegerFits(nullptr));
 
     auto number = [](const char *text) { return MVE_ReadDefinitionFloat(MVE_GetDefinitionNode(Parse(std::string("V: ") + text), 0), 9.0f); };
     EXPECT_FLOAT_EQ(number("1.5"), 1.5f);
@@ -204,6 +216,7 @@ TEST_F(DefinitionTest, ReadersIntegersAndFloats) {
 TEST_F(DefinitionTest, ReadersVectorsColorsRanges) {
     MVE_DEFINITION_NODE *root = Parse("One: 2; Three: 1, 2, 3; Two: 1, 2; Four: 1, 2, 3, 4; Block: { 5; 6; 7 }\n"
                                       "Floats: 1.0, 0.5, 0; Bytes: 255, 128, 0, 64; Hex: $FF0000FF; Red: $FF;"
+                                      "White: 4294967295; Beyond: 4294967297; Minus: -1; Below: -4294967297;"
                                       "Over: 2.0, 0, 0; Range: 1, 3; Half: 4,; Single: 2");
     auto node = [root](const char *key) { return MVE_FindDefinitionNode(root, (std::string("\\") + key).c_str(), "", 0); };
     v4f v = {9, 9, 9, 9};
@@ -235,6 +248,12 @@ TEST_F(DefinitionTest, ReadersVectorsColorsRanges) {
     EXPECT_EQ(MVE_ReadDefinitionColor(node("Red"), &c, 0), 0xFFu);             // alpha byte stays 0...
     EXPECT_FLOAT_EQ(c.x, 1.0f); EXPECT_FLOAT_EQ(c.w, 1.0f);                    // ...but reads as opaque
     EXPECT_EQ(MVE_ReadDefinitionColor(node("Over"), nullptr, 0), 0xFF0001FEu); // not clamped: 510 spills
+    // A packed colour holds 32 bits in any notation; beyond that it is white or black, never wrapped.
+    EXPECT_EQ(MVE_ReadDefinitionColor(node("White"), nullptr, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(MVE_ReadDefinitionColor(node("Beyond"), nullptr, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(MVE_ReadDefinitionColor(node("Minus"), nullptr, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(MVE_ReadDefinitionColor(node("Below"), &c, 0), 0u);
+    EXPECT_FLOAT_EQ(c.x, 0.0f); EXPECT_FLOAT_EQ(c.w, 1.0f);
     EXPECT_EQ(MVE_ReadDefinitionColor(nullptr, &c, 0x00FF0000u), 0x00FF0000u);
     EXPECT_FLOAT_EQ(c.z, 1.0f); EXPECT_FLOAT_EQ(c.w, 1.0f);
     EXPECT_EQ(MVE_ReadDefinitionColor(nullptr, nullptr, 0x12345678u), 0x12345678u);

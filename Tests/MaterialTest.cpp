@@ -5,6 +5,7 @@
 #include "Shader/Shader.h"
 #include "Texture/Texture.h"
 #include <algorithm>
+#include <cmath>
 
 using namespace mvetest;
 
@@ -48,6 +49,7 @@ TEST_F(MaterialTest, DefinitionKeysAndWords) {
               "Material: Inline { Shader: TEXTURED; Texture[3]: { File: stone.png; Filter: LINEAR } }\n"
               "Material: Glass { Shader: REFRACTION; Color: 0.5, 1.0, 0, 0.25 }\n"
               "Material: Typed { Shine: lots; Color: blue; Reflection: 0.5; SurfaceScattering: 0.25 }\n"
+              "Material: Huge { DepthMask: 4294967296; Wireframe: 4294967297; BackFaceCulling: -4294967296 }\n"
               "Texture: Later { File: stone.png }\n");
     MVE_ParseDefinitionFiles("Data/Scene.mvd", MVE_DEFINITION_TEXTURE | MVE_DEFINITION_MATERIAL);
     const MVE_TEXTURE *stone = MVE_Engine().Registries.Textures.GetByName("Stone");
@@ -112,6 +114,17 @@ TEST_F(MaterialTest, DefinitionKeysAndWords) {
     EXPECT_EQ(glass->iProgram, 15);
     EXPECT_EQ(glass->Shader, MVE_GetBuiltinShader(15));
     ExpectColor(glass->v4fColor, 0.5f, 1.0f, 0.0f, 0.25f);
+
+    // Switches beyond 32 bits are refused, each with its row, and keep their defaults (wrapped, they
+    // would have read 0, 1 and 0).
+    const MVE_MATERIAL *huge = Named("Huge");
+    ASSERT_NE(huge, nullptr);
+    EXPECT_EQ(huge->iDepthMask, 1);
+    EXPECT_EQ(huge->iWireframe, 0);
+    EXPECT_EQ(huge->iBackFaceCulling, 1);
+    EXPECT_NE(Log().find("Fail: DepthMask does not fit in 32 bits: 4294967296!"), std::string::npos);
+    EXPECT_NE(Log().find("Fail: Wireframe does not fit in 32 bits: 4294967297!"), std::string::npos);
+    EXPECT_NE(Log().find("Fail: BackFaceCulling does not fit in 32 bits: -4294967296!"), std::string::npos);
 
     const MVE_MATERIAL *typed = Named("Typed");  // words where numbers belong read as 0
     EXPECT_FLOAT_EQ(typed->fShine, 0.0f);
@@ -193,4 +206,61 @@ TEST_F(MaterialTest, CopiesKeepEveryFieldAndNeverLoseTheSource) {
     EXPECT_EQ(MVE_CopyMaterial(6, 4242, "Keep"), 0);
     EXPECT_EQ(MVE_GetMaterial(6), MVE_GetMaterial(keep));
     EXPECT_NE(Log().find(MVE_FAIL_MATERIAL_NOT_FOUND), std::string::npos);
+}
+
+// Blended forward materials of one program are drawn in the order they were made, whatever order
+// their objects came in: half-transparent red and blue quads lie on the same spot over an opaque
+// grey one, and the blue, made last, ends on top although the red one got its object last. A
+// material made while its program was in no render group is drawn once the program joins one.
+TEST_F(MaterialTest, BlendedMaterialsDrawInTheOrderTheyWereMade) {
+    const int plane = MVE_CreatePlaneMesh(MVE_ID_AUTO, 1.0f, 1.0f, "");
+    ASSERT_NE(plane, 0);
+    MVE_FinishMesh(plane);
+    MVE_SetBackgroundColor(0xFF000000);
+    MVE_SetGlow(0);
+    MVE_MoveCamera(0, 4, 0, 0);
+    MVE_RotateCamera(-90, 0, 0, 0);
+    auto flat = [](float r, float g, float b, float a) {
+        const int material = MVE_CreateMaterial(MVE_ID_AUTO, 0, MVE_PROGRAM_DRAW_MESH, "");
+        MVE_GetMaterial(material)->v4fColor = {r, g, b, a};
+        return material;
+    };
+    auto place = [&](int material, float y) {
+        const int object = MVE_CreateObject(MVE_ID_AUTO, plane, material, "", 0, 1);
+        MVE_MoveObject(object, 0, y, 0, 0);
+        MVE_ScaleObject(object, 4, 1, 4, 0);
+        return object;
+    };
+    const float grey = 0.4f;
+    const int ground = flat(grey, grey, grey, 1), red = flat(1, 0, 0, 0.5f), blue = flat(0, 0, 1, 0.5f);
+    place(ground, 0.0f);
+    place(blue, 0.5f);
+    place(red, 0.5f);
+    MVE_RenderWorld(-1);
+    // Each step: colour x 0.5 + what lies below x 0.5.
+    const float under[3] = {0.5f + 0.5f * grey, 0.5f * grey, 0.5f * grey};  // red over grey
+    const float top[3] = {0.5f * under[0], 0.5f * under[1], 0.5f + 0.5f * under[2]};
+    auto expectCentre = [&](const float rgb[3]) {
+        const uint32_t p = PixelAt(width_ / 2, height_ / 2);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(static_cast<int>((p >> (8 * k)) & 0xFF), std::lround(rgb[k] * 255.0f), 2) << k;
+    };
+    expectCentre(top);
+
+    const int program = MVE_GetBuiltinShaderHandle(MVE_PROGRAM_DRAW_MESH);
+    ASSERT_NE(program, 0);
+    MVE_AddShaderToRenderGroup(-1, program);
+    const int green = flat(0, 1, 0, 0.5f);
+    const int greenQuad = place(green, 0.5f);
+    MVE_AddShaderToRenderGroup(1, program);
+    MVE_RenderWorld(-1);
+    const float greenTop[3] = {0.5f * top[0], 0.5f + 0.5f * top[1], 0.5f * top[2]};
+    expectCentre(greenTop);
+
+    // A material sent to another program and back joins the list where its age puts it, not at the
+    // end: the red one, older than the blue one, ends under it again.
+    MVE_SetObjectVisible(greenQuad, 0);
+    ASSERT_EQ(MVE_SetMaterialShader(red, MVE_PROGRAM_DRAW_MESH + 1), 1);
+    ASSERT_EQ(MVE_SetMaterialShader(red, MVE_PROGRAM_DRAW_MESH), 1);
+    MVE_RenderWorld(-1);
+    expectCentre(top);
 }

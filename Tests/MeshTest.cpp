@@ -542,6 +542,9 @@ TEST_F(MeshTest, MvmRejectsBrokenFilesWithoutRegistering) {
     const std::pair<std::string, std::string> cases[] = {
         {vertices + " Faces: 2 {\n  0,1,2\n  0,1,3\n }\n}\n", "Fail: Face 1: index 3 out of range!"},
         {vertices + " Faces: 1 {\n  0,-1,2\n }\n}\n", "Fail: Face 0: index -1 out of range!"},
+        // Beyond 32 bits: neither wraps round to the vertex 1 it would have named.
+        {vertices + " Faces: 1 {\n  0,4294967297,2\n }\n}\n", "Fail: Face 0: index 2147483647 out of range!"},
+        {vertices + " Faces: 1 {\n  -4294967295,0,2\n }\n}\n", "Fail: Face 0: index -2147483648 out of range!"},
         {" Faces: 1 {\n  0,1,2\n }\n", MVE_FAIL_FILE_NOT_FOUND},  // no Mesh section
         {"Mesh: M {\n Faces: 1 {\n  0,1,2\n }\n}\n", "Fail: Face 0: index 0 out of range!"},  // no vertices
     };

@@ -174,16 +174,37 @@ TEST_F(ParticleTest, AreasCapacityAndCone) {
         EXPECT_FLOAT_EQ(ring->Positions[i].z, 0.0f);
     }
 
-    // Capacity 5 with 8 live particles: 5 drawn, 8 kept.
+    // Capacity 5 with 8 births due: 5 find room and nothing more is born while they live; the
+    // step in which they die brings the next ones at once. A smaller capacity lets the youngest go.
     int c = 0;
     MVE_PARTICLE_EMITTER *small = LongLived(c, 10.0f);
     small->iMaxParticles = 5;
+    small->fLifeTime[0] = small->fLifeTime[1] = 1000.0f;
     MVE_ResizeParticleArrays(small);
     small->iLastEmission = 1000;
     MVE_AdvanceParticles(1800, 0.0f);
-    EXPECT_EQ(small->Particles.size(), 8u);
+    EXPECT_EQ(small->Particles.size(), 5u);
     EXPECT_EQ(small->iParticles, 5);
     EXPECT_EQ(MVE_GetParticleCount(c), 5);
+    MVE_AdvanceParticles(2500, 0.0f);        // 7 more due, no room; their time passes all the same
+    EXPECT_EQ(small->Particles.size(), 5u);
+    EXPECT_EQ(small->iLastEmission, 2500);
+    MVE_AdvanceParticles(2801, 0.0f);        // born at 1800, gone after 2800: 3 due, 3 born
+    EXPECT_EQ(small->Particles.size(), 3u);
+    EXPECT_EQ(small->iParticles, 3);
+    small->fFadeOut[0] = small->fFadeOut[1] = 2.0f;  // the next ones fade for half a second
+    MVE_AdvanceParticles(3001, 0.0f);        // 2 more: full
+    ASSERT_EQ(small->Particles.size(), 5u);
+    MVE_AdvanceParticles(3700, 0.0f);        // 7 due, no room: the three of 2801 live until 3801
+    EXPECT_EQ(small->Particles.size(), 5u);
+    MVE_AdvanceParticles(4100, 0.3f);        // the three go; the two of 3001 fade (1 - 2 x 0.3): 3 born
+    EXPECT_EQ(small->Particles.size(), 5u);
+    MVE_AdvanceParticles(4200, 0.3f);        // the fading two end (0.4 - 0.6): 1 born
+    EXPECT_EQ(small->Particles.size(), 4u);
+    small->iMaxParticles = 2;
+    MVE_ResizeParticleArrays(small);
+    EXPECT_EQ(small->Particles.size(), 2u);
+    EXPECT_LE(small->iParticles, 2);
 
     // Cone of 90 degrees: every direction lies in the upper hemisphere around +Y, and some lean far.
     int k = 0;
@@ -267,6 +288,7 @@ TEST_F(ParticleTest, DefinitionWordsDefaultsAndBadInput) {
     // A capacity no memory holds is refused before anything is allocated.
     EXPECT_EQ(LoadText("ParticleEmitter: Huge { Emission: { MaxParticles: 2000000000; } }\n"), 0);
     EXPECT_EQ(LoadText("ParticleEmitter: OnePast { Emission: { MaxParticles: 1048577; } }\n"), 0);
+    EXPECT_EQ(LoadText("ParticleEmitter: Wraps { Emission: { MaxParticles: 4294967297; } }\n"), 0);  // not 1
     EXPECT_EQ(MVE_LoadParticleEmitterDefinition(-1, nullptr, ""), 0);
     EXPECT_EQ(MVE_CopyParticleEmitter(-1, 12345), 0);
     EXPECT_EQ(MVE_Engine().Registries.ParticleEmitters.Count(), before);
@@ -275,6 +297,17 @@ TEST_F(ParticleTest, DefinitionWordsDefaultsAndBadInput) {
     EXPECT_NE(log.find(MVE_FAIL_NO_EMITTER_SECTION), std::string::npos);
     EXPECT_NE(log.find(MVE_FAIL_EMITTER_CAPACITY), std::string::npos);
     EXPECT_NE(log.find(MVE_FAIL_EMITTER_CAPACITY_MAX), std::string::npos);
+    EXPECT_NE(log.find("Fail: MaxParticles does not fit in 32 bits: 4294967297!"), std::string::npos);
+
+    // A hostile file: room for one, a billion births a second, each living eleven days. However
+    // long the stall, the emitter holds one particle.
+    const int flood = LoadText("ParticleEmitter: Flood { Emission: { MaxParticles: 1; Frequency: 1e9 }"
+                               " Particle: { LifeTime: 1e6 } }\n");
+    ASSERT_NE(flood, 0);
+    for (const int now : {1000, 1016, 1032, 61032}) MVE_AdvanceParticles(now, 0.016f);
+    EXPECT_EQ(EmitterOf(flood)->Particles.size(), 1u);
+    EXPECT_EQ(MVE_GetParticleCount(flood), 1);
+    MVE_FreeParticleEmitter(flood);
 
     // A file that loads, then is freed: the handle goes stale.
     mvetest::WriteFile(dir_ / "fx.mvd", "ParticleEmitter: Fx { Emission: { MaxParticles: 3; } }\n");
@@ -289,8 +322,16 @@ TEST_F(ParticleTest, DefinitionWordsDefaultsAndBadInput) {
 TEST_F(ParticleTest, BillboardMatricesAndFullStore) {
     OpenLog();
     EXPECT_EQ(MVE_CreateBillboard(-1, 0, 0, 0, "none"), 0);
+    // Material 0 is static ID 0: refused while nothing holds it, taken once a material does.
+    EXPECT_EQ(MVE_CreateBillboard(-1, 0, 1, 2, "trees"), 0);
+    EXPECT_EQ(MVE_CreateParticleEmitter(-1, 0, "smoke"), 0);
+    EXPECT_EQ(MVE_Engine().Registries.Billboards.Count() + MVE_Engine().Registries.ParticleEmitters.Count(), 0u);
+    EXPECT_NE(LogText().find("Fail: Material 0 not found!"), std::string::npos);
+    const int zero = MVE_CreateMaterial(0, MVE_IGNORE, 21, "");
+    ASSERT_EQ(zero, MVE_GetMaterialHandle(0));
     const int b = MVE_CreateBillboard(-1, 0, 1, 2, "trees");
     ASSERT_NE(b, 0);
+    EXPECT_EQ(MVE_GetBillboard(b)->iMaterial, zero);
     const float rx = 30, ry = 40, rz = 50, sx = 2;
     m4f *m = MVE_AddBillboard(b, 1, 2, 3, rx, ry, rz, sx, 3, 4);
     ASSERT_NE(m, nullptr);
@@ -362,32 +403,48 @@ class ParticleRenderTest : public mvetest::GLTest {
 
 // A red particle left of the view axis and a green billboard right of it, five units ahead: each
 // colour appears only on its own side, the middle column between them stays background.
+// The particle's material has static ID 0, a material like any other. Then a billboard set takes
+// static ID 0 over in green on the left, and the particle, whose material is gone, draws nothing.
 TEST_F(ParticleRenderTest, EmitterAndBillboardDrawTexturedQuads) {
     if (HasFatalFailure()) return;
     MVE_SetGlow(0);
-    const int red = MVE_CreateMaterial(-1, Texture("red.png", 255, 0, 0), 19, "");
+    const int red = MVE_CreateMaterial(0, Texture("red.png", 255, 0, 0), 19, "");
     const int green = MVE_CreateMaterial(-1, Texture("green.png", 0, 255, 0), 21, "");
     ASSERT_NE(red, 0);
     ASSERT_NE(green, 0);
-    ASSERT_NE(OneParticle(red, -1.2f, 0, -5), nullptr);
+    ASSERT_NE(OneParticle(0, -1.2f, 0, -5), nullptr);
     const int b = MVE_CreateBillboard(-1, green, 0, 4, "board");
     ASSERT_NE(MVE_AddBillboard(b, 1.2f, 0, -5, 0, 0, 0, 1, 1, 1), nullptr);
 
-    MVE_RenderWorld(-1);
-    const std::vector<uint8_t> px = Pixels();
-    int redLeft = 0, greenRight = 0, wrong = 0;
-    for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < width_; ++x) {
-            const uint8_t *p = &px[(static_cast<size_t>(y) * width_ + x) * 4];
-            const bool isRed = p[0] > 200 && p[1] < 60, isGreen = p[1] > 200 && p[0] < 60;
-            if (isRed && x < width_ / 2) ++redLeft;
-            if (isGreen && x >= width_ / 2) ++greenRight;
-            if ((isRed && x >= width_ / 2) || (isGreen && x < width_ / 2)) ++wrong;
-            if (x == width_ / 2 && (isRed || isGreen)) ++wrong;
-        }
-    EXPECT_GT(redLeft, 20);
-    EXPECT_GT(greenRight, 20);
-    EXPECT_EQ(wrong, 0);
+    // Pixels of each colour on each side; the middle column must stay background.
+    struct Count { int redLeft = 0, greenLeft = 0, greenRight = 0, redRight = 0, middle = 0; };
+    auto count = [&] {
+        MVE_RenderWorld(-1);
+        const std::vector<uint8_t> px = Pixels();
+        Count c;
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x) {
+                const uint8_t *p = &px[(static_cast<size_t>(y) * width_ + x) * 4];
+                const bool isRed = p[0] > 200 && p[1] < 60, isGreen = p[1] > 200 && p[0] < 60;
+                const bool left = x < width_ / 2;
+                if (isRed) ++(left ? c.redLeft : c.redRight);
+                if (isGreen) ++(left ? c.greenLeft : c.greenRight);
+                if (x == width_ / 2 && (isRed || isGreen)) ++c.middle;
+            }
+        return c;
+    };
+    Count c = count();
+    EXPECT_GT(c.redLeft, 20);
+    EXPECT_GT(c.greenRight, 20);
+    EXPECT_EQ(c.redRight + c.greenLeft + c.middle, 0);
+
+    ASSERT_NE(MVE_CreateMaterial(0, Texture("green0.png", 0, 255, 0), 21, ""), 0);
+    const int left = MVE_CreateBillboard(-1, 0, 0, 4, "left");
+    ASSERT_NE(MVE_AddBillboard(left, -1.2f, 0, -5, 0, 0, 0, 1, 1, 1), nullptr);
+    c = count();
+    EXPECT_EQ(c.redLeft + c.redRight + c.middle, 0);
+    EXPECT_GT(c.greenLeft, 20);
+    EXPECT_GT(c.greenRight, 20);
 }
 
 // A particle with a fixed orientation of +90 degrees turns clockwise on the screen. The emitter quad

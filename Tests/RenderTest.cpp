@@ -182,7 +182,22 @@ TEST_F(RenderTest, SunShadowInsideAndOutsideTheShadowSquare) {
     auto outSquare = [&](Vec p, float margin) {
         return std::fabs(p.z) > 10.0f + margin || std::fabs(p.x * -sun.y) > 10.0f + margin;
     };
+    // With the sun off, ambient alone remains, shadow or not.
+    auto expectAmbientOnly = [&] {
+        MVE_RenderWorld(-1);
+        const std::vector<uint8_t> rgba = Pixels();
+        const Vec e = expected(0.0f);
+        for (int y = 0; y < height_; y += 7)
+            for (int x = 0; x < width_; x += 7) {
+                const Vec p = GroundAt(x, y);
+                if (near.Hit(Eye(), p - Eye()) || far.Hit(Eye(), p - Eye())) continue;
+                EXPECT_PIXEL(rgba, x, y, e.x, e.y, e.z, 2);
+            }
+    };
+    // A fresh engine has no sun: setting its direction, colour and intensity does not light it.
+    expectAmbientOnly();
 
+    MVE_EnableSun(1);
     MVE_RenderWorld(-1);
     std::vector<uint8_t> rgba = Pixels();
     int dark = 0, lit = 0, outside = 0;
@@ -210,17 +225,8 @@ TEST_F(RenderTest, SunShadowInsideAndOutsideTheShadowSquare) {
     EXPECT_GT(lit, 1000);
     EXPECT_GT(outside, 3);  // the far box does shadow these pixels' sunward ray, yet they stay lit
 
-    // With the sun off, ambient alone remains, shadow or not.
     MVE_EnableSun(0);
-    MVE_RenderWorld(-1);
-    rgba = Pixels();
-    const Vec e = expected(0.0f);
-    for (int y = 0; y < height_; y += 7)
-        for (int x = 0; x < width_; x += 7) {
-            const Vec p = GroundAt(x, y);
-            if (near.Hit(Eye(), p - Eye()) || far.Hit(Eye(), p - Eye())) continue;
-            EXPECT_PIXEL(rgba, x, y, e.x, e.y, e.z, 2);
-        }
+    expectAmbientOnly();
 }
 
 // Shadow casters cut out exactly what their first texture hides. A quad at height 2 whose 2 x 1

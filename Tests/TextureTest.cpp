@@ -447,6 +447,7 @@ TEST_F(TextureTest, DefinitionsAndRawFiles) {
     WriteFile("Data/Textures.mvd",
               "Texture: Linear { File: stone.png; Filter: linear; Mipmaps: true }\n"
               "Texture: Default { File: stone.png }\n"
+              "Texture: Beyond { File: stone.png; Mipmaps: 4294967297 }\n"
               "Texture: Raw { File: raw.mvt; Filter: LINEAR }\n"
               "Texture: Gone { File: nothing.mvt }\n"
               "Texture: Short { File: short.mvt }\n"
@@ -465,6 +466,10 @@ TEST_F(TextureTest, DefinitionsAndRawFiles) {
     EXPECT_EQ(Parameter(fallback->iID, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
     EXPECT_EQ(Parameter(fallback->iID, GL_TEXTURE_MAX_ANISOTROPY), 1);
     EXPECT_EQ(At(Texels(fallback->iID), 0), 0xFF0000FFu);
+    // A level count beyond 32 bits is refused with a row, not wrapped round to 1.
+    ASSERT_NE(r.Textures.GetByName("Beyond"), nullptr);
+    EXPECT_EQ(r.Textures.GetByName("Beyond")->iMipmaps, 0);
+    EXPECT_NE(ReadFile("MVE LogFile.html").find("Fail: Mipmaps does not fit in 32 bits: 4294967297!"), std::string::npos);
 
     const MVE_TEXTURE *rawTexture = r.Textures.GetByName("Raw");
     ASSERT_NE(rawTexture, nullptr);

@@ -22,6 +22,7 @@ int main(int argc, char **argv)
     int light = MVE_CreateLight(MVE_ID_AUTO, 2.0f, 2.0f, 2.0f, MVE_LIGHT_TYPE_POINT);
     MVE_SetLightColor(light, 0xFF60C0FFu);   /* 0xAABBGGRR: orange */
     MVE_SetLightRange(light, 8.0f);
+    MVE_EnableSun(1);                        /* the sun is off until switched on */
     MVE_SetSunDirection(-1.0f, -2.0f, -1.0f);
     MVE_SetSunIntensity(0.8f);
     MVE_SetAmbientColor(0xFF302820u);

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the engine needs (when missing), then configures and builds.
-# Usage: scripts/setup.sh [build folder] [extra CMake arguments...]
+# Usage: scripts/setup.sh [build folder] [--target <target>]... [extra CMake arguments...]
+# Without --target every target is built (tests and benchmarks included); with it, only those
+# targets and what they need (the README's first command builds just the demonstration).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PACKAGES="build-essential cmake ninja-build pkg-config libsdl2-dev libopenal-dev libvorbis-dev libpng-dev \
@@ -16,5 +18,11 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
 fi
 BUILD="${1:-build}"; shift || true
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-cmake --build "$BUILD"
+TARGETS=()
+CONFIGURE=()
+while [ $# -gt 0 ]; do
+  if [ "$1" = "--target" ] && [ $# -ge 2 ]; then TARGETS+=(--target "$2"); shift 2
+  else CONFIGURE+=("$1"); shift; fi
+done
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CONFIGURE[@]+"${CONFIGURE[@]}"}
+cmake --build "$BUILD" ${TARGETS[@]+"${TARGETS[@]}"}

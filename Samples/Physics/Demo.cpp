@@ -66,9 +66,18 @@ void ThrowBar() {
     Launch(bar);
 }
 
+// What the frame line shows until a first rate is measured: the first frames build the shader
+// code, which takes seconds on a CPU renderer, and "0.0" would read as a hang. An ellipsis where
+// the font has one.
+std::string Waiting(int font) {
+    static const char kEllipsis[] = "\xE2\x80\xA6";
+    return MVE_GetTextWidth(font, kEllipsis, 1.0f) > 0.0f ? kEllipsis : "...";
+}
+
 void DrawStatistics() {
     DemoState &s = g_state;
-    s.sStatistics[0] = "Frames: " + Number(MVE_GetFramesPerSecond());
+    const float rate = MVE_GetFramesPerSecond();
+    s.sStatistics[0] = "Frames: " + (rate > 0.0f ? Number(rate) : Waiting(s.iFont));
     s.sStatistics[1] = "Physik: " + Number(MVE_GetPhysicsRate());
     s.sStatistics[2] = "Gesamtenergie: " + Number(MVE_GetEnergy(15));
     s.sStatistics[3] = "  Lage: " + Number(MVE_GetEnergy(4));

@@ -20,7 +20,7 @@ struct MVE_RENDER_DEFAULTS {
     v4f v4fSunDirection = {0, -1, 0, 0};
     v4f v4fSunColor = {1, 1, 1, 1};
     float fSunIntensity = 1.0f;
-    int iSunEnabled = 1;
+    int iSunEnabled = 0;                   // the directional light stays off until MVE_EnableSun
     v4f v4fAmbientColor = {0, 0, 0, 1};
     unsigned int uTextureFilter = GL_LINEAR;
     int iGlow = 1;

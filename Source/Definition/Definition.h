@@ -113,6 +113,14 @@ inline MVE_DEFINITION_NODE *MVE_DefinitionSibling(const MVE_DEFINITION_NODE *nod
     return node ? reinterpret_cast<MVE_DEFINITION_NODE *>(node->iNext & ~uintptr_t(MVE_DEFINITION_FLAGS)) : nullptr;
 }
 
+// Integer keys. The readers never wrap a number that does not fit in 32 bits (decimal beyond the
+// int range, '$' or '%' beyond 32 bits): it reads as the largest or smallest integer. Loaders
+// refuse it with MVE_ReadDefinitionIntegerKey: a red row "Fail: <key> does not fit in 32 bits:
+// <text>!" under their procedure, the default as result and *refused set.
+bool MVE_DefinitionIntegerFits(const MVE_DEFINITION_NODE *node);  // null nodes and keywords fit
+int MVE_ReadDefinitionIntegerKey(const MVE_DEFINITION_NODE *node, int defaultValue, const char *key,
+                                 const char *procedure, bool *refused = nullptr);
+
 // Navigation: MVE.h. Paths separate keys with '\' only; a leading '\' makes the path direct.
 // MVE_ReadDefinitionString returns a C text: compare it as std::string or std::string_view.
 

@@ -2,7 +2,10 @@
 // Main thread (the colour scratch vector is not shared). Conversions never depend on the C locale
 // and never fail: text that is not a number reads as 0, a null node as the caller's default.
 #include "Definition/Definition.h"
+#include "Log/Log.h"
 #include <charconv>
+#include <cstdint>
+#include <string>
 #include <cmath>
 
 // The first few children of a list, in one walk.
@@ -23,16 +26,25 @@ static bool SameWord(std::string_view a, const char *b) {
     return i == a.size() && !b[i];
 }
 
-// Integer conversion: optional sign, '$' hexadecimal, '%' binary, else decimal; low 32 bits.
-static uint32_t ToInteger(std::string_view text) {
+// Integer text: optional sign, '$' hexadecimal, '%' binary, else decimal digits, up to the first
+// character that does not fit. The magnitude stops growing past 2^40, far beyond any 32-bit value.
+namespace {
+struct IntegerText {
+    bool negative = false;
+    bool pattern = false;   // '$' or '%': a bit pattern, so $FFFFFFFF is -1 and not too large
+    uint64_t magnitude = 0;
+};
+}  // namespace
+
+static IntegerText ParseInteger(std::string_view text) {
+    IntegerText t;
     const char *p = text.data(), *end = p + text.size();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (p < end && (*p == '+' || *p == '-')) t.negative = *p++ == '-';
     unsigned base = 10;
     if (p < end && *p == '$') base = 16, ++p;
     else if (p < end && *p == '%') base = 2, ++p;
-    uint32_t v = 0;
+    t.pattern = base != 10;
     for (; p < end; ++p) {
         unsigned digit;
         if (*p >= '0' && *p <= '9') digit = (unsigned)(*p - '0');
@@ -40,9 +52,32 @@ static uint32_t ToInteger(std::string_view text) {
         else if (*p >= 'A' && *p <= 'F') digit = (unsigned)(*p - 'A' + 10);
         else break;
         if (digit >= base) break;
-        v = v * base + digit;   // wraps: only the low 32 bits are kept
+        if (t.magnitude < (uint64_t(1) << 40)) t.magnitude = t.magnitude * base + digit;
     }
-    return negative ? 0u - v : v;
+    return t;
+}
+
+// Whether the number fits in 32 bits: decimal -2147483648..2147483647, a bit pattern up to 32 bits.
+static bool Fits(const IntegerText &t) {
+    if (t.negative) return t.magnitude <= 0x80000000u;
+    return t.magnitude <= (t.pattern ? 0xFFFFFFFFu : 0x7FFFFFFFu);
+}
+
+// A number that does not fit is never wrapped into a small one (4294967297 is not 1): it stays
+// the largest or smallest integer, which every range check then refuses.
+static int32_t ToInteger(std::string_view text) {
+    const IntegerText t = ParseInteger(text);
+    if (!Fits(t)) return t.negative ? INT32_MIN : INT32_MAX;
+    const uint32_t bits = (uint32_t)t.magnitude;
+    return (int32_t)(t.negative ? 0u - bits : bits);
+}
+
+// A packed colour: up to 32 bits in any notation (decimal 4294967295 is opaque white), a negative
+// number by its two's complement; larger ones saturate to white, more negative ones to black.
+static uint32_t ToColor(std::string_view text) {
+    const IntegerText t = ParseInteger(text);
+    if (t.negative) return t.magnitude <= 0x80000000u ? 0u - (uint32_t)t.magnitude : 0u;
+    return t.magnitude <= 0xFFFFFFFFu ? (uint32_t)t.magnitude : 0xFFFFFFFFu;
 }
 
 static float ToFloat(std::string_view text) {
@@ -91,7 +126,23 @@ extern "C" int MVE_ReadDefinitionInteger(const MVE_DEFINITION_NODE *node, int de
     if (SameWord(v, "true") || SameWord(v, "enable")) return 1;
     if (SameWord(v, "false") || SameWord(v, "disable") || SameWord(v, "none")) return 0;
     if (SameWord(v, "default")) return -1;
-    return (int)ToInteger(v);
+    return ToInteger(v);
+}
+
+bool MVE_DefinitionIntegerFits(const MVE_DEFINITION_NODE *node) {
+    return !node || Fits(ParseInteger(MVE_DefinitionValue(node)));
+}
+
+int MVE_ReadDefinitionIntegerKey(const MVE_DEFINITION_NODE *node, int defaultValue, const char *key,
+                                 const char *procedure, bool *refused) {
+    if (refused) *refused = false;
+    if (!MVE_DefinitionIntegerFits(node)) {
+        MVE_LogFail("Fail: " + std::string(key) + " does not fit in 32 bits: " + std::string(MVE_DefinitionValue(node)) + "!",
+                    procedure);
+        if (refused) *refused = true;
+        return defaultValue;
+    }
+    return MVE_ReadDefinitionInteger(node, defaultValue);
 }
 
 extern "C" float MVE_ReadDefinitionFloat(const MVE_DEFINITION_NODE *node, float defaultValue) {
@@ -129,7 +180,7 @@ extern "C" uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f
         return defaultColor;
     }
     if (!MVE_IsDefinitionBlock(node)) {
-        uint32_t color = ToInteger(MVE_DefinitionValue(node));
+        uint32_t color = ToColor(MVE_DefinitionValue(node));
         Unpack(out, color);
         return color;
     }
@@ -141,7 +192,7 @@ extern "C" uint32_t MVE_ReadDefinitionColor(const MVE_DEFINITION_NODE *node, v4f
         if (!c[i]) continue;
         const std::string_view v = MVE_DefinitionValue(c[i]);
         bool isFloat = v.find('.') != std::string_view::npos;
-        *lanes[i] = isFloat ? ToFloat(v) : (float)(int)ToInteger(v) / 255.0f;
+        *lanes[i] = isFloat ? ToFloat(v) : (float)ToInteger(v) / 255.0f;
     }
     int64_t packed = PackComponent(out->x) + PackComponent(out->y) * 256 + PackComponent(out->z) * 65536 +
                      PackComponent(out->w) * 16777216;

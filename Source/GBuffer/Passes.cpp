@@ -537,6 +537,12 @@ extern "C" void MVE_RenderWorld(int framebuffer) {
     gl.glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     MVE_DrawRenderGroup(1);
     MVE_DrawLines();
+    // Particles and billboards go into the lit scene here, depth-tested against it, rather than
+    // over the finished picture after the last group and the glow: a particle behind a wall stays
+    // hidden whatever program its material uses (not only those that compare the scene's depth
+    // themselves), and the scene's coverage, which the copy to the screen blends by, includes it.
+    // The price: the scene's glow is added over them, and water and refraction of the last group
+    // are drawn over them even where a particle is nearer.
     MVE_DrawParticleEmitters();   // nothing happens without emitters or billboards
     MVE_DrawBillboards();
     clock.End(MVE_PASS_FORWARD);

@@ -28,11 +28,26 @@ void LeaveDrawList(MVE_MATERIAL *material) {
 // draws refracting surfaces, so such materials are drawn with it rather than not at all.
 static int DrawProgram(int program) { return program == MVE_PROGRAM_REFRACTION ? MVE_PROGRAM_MASK_REFRACTION : program; }
 
+uint64_t MVE_NextMaterialSerial(void) { return ++MVE_Engine().Registries.uMaterialSerial; }
+
 void MVE_EnterMaterialForDrawing(MVE_MATERIAL *material) {
     if (!material || !material->Shader || material->Shader->iRenderGroup == MVE_RENDER_GROUP_NONE) return;
     Guard guard(DrawListLock());
     auto &list = material->Shader->Materials;
-    if (std::find(list.begin(), list.end(), material) == list.end()) list.push_back(material);
+    if (std::find(list.begin(), list.end(), material) != list.end()) return;
+    // A material that changed its program joins the new list where its age puts it, as if it had
+    // been made for that program: blended materials keep covering each other in creation order.
+    auto at = std::upper_bound(list.begin(), list.end(), material->uSerial,
+                               [](uint64_t serial, const MVE_MATERIAL *m) { return serial < m->uSerial; });
+    list.insert(at, material);
+}
+
+void MVE_EnterProgramMaterials(MVE_SHADER *shader) {
+    if (!shader || shader->iRenderGroup == MVE_RENDER_GROUP_NONE) return;
+    // The registry keeps its entries in the order they were made, which is the draw order.
+    MVE_Engine().Registries.Materials.ForEach([shader](MVE_MATERIAL *material) {
+        if (material->Shader == shader) MVE_EnterMaterialForDrawing(material);
+    });
 }
 
 void MVE_ReleaseMaterial(MVE_MATERIAL *material) {
@@ -102,9 +117,11 @@ extern "C" int MVE_CopyMaterial(int id, int source, const char *name) {
     if (!material) return 0;
     const int newID = material->iID;
     const std::string newName = material->sName;
+    const uint64_t newSerial = material->uSerial;
     *material = copy;
     material->iID = newID;
     material->sName = newName;
+    material->uSerial = newSerial;
     // The copy's program pointer may belong to a program freed since; take it afresh by number.
     MVE_SetMaterialProgram(material, copy.iProgram);
     MVE_EnterMaterialForDrawing(material);

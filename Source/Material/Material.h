@@ -11,6 +11,9 @@ struct MVE_SHADER;
 struct MVE_TEXTURE;
 struct MVE_DEFINITION_NODE;
 
+// The next number of the materials' creation order.
+uint64_t MVE_NextMaterialSerial(void);
+
 struct MVE_MATERIAL {
     int iID = 0;
     std::string sName;
@@ -33,6 +36,7 @@ struct MVE_MATERIAL {
     int iReserved[4] = {0, 0, 0, 0};
     int iProgram = 0;                       // number of the program it draws with (the "REFRACTION"
                                             // slot 14 has none and draws with 15)
+    uint64_t uSerial = MVE_NextMaterialSerial(); // creation order, which is the order within a draw list
 };
 
 // Rows of the material loaders (tests refer to them).
@@ -56,6 +60,8 @@ void MVE_EnterMaterialForDrawing(MVE_MATERIAL *material);
 // Moves the material to the program of another number: out of the old program's draw list, into
 // the new one's as a new material would enter it; the objects drawn with it follow.
 void MVE_ChangeMaterialProgram(MVE_MATERIAL *material, int program);
+// A program that joins a render group takes in the materials made for it while it had none.
+void MVE_EnterProgramMaterials(MVE_SHADER *shader);
 
 // A built-in texture by its handle (null for 0, which would otherwise find static ID 0).
 MVE_TEXTURE *MVE_BuiltinTexture(int handle);

@@ -101,9 +101,10 @@ extern "C" int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, con
     material->fRefraction = MVE_ReadDefinitionFloat(Key(section, "Refraction"), 5.0f) * 0.01f;
     material->fSurfaceScattering = MVE_ReadDefinitionFloat(Key(section, "SurfaceScattering"), 0.0f);
     material->fReserved = MVE_ReadDefinitionFloat(Key(section, "Emission"), 0.0f);
-    material->iDepthMask = MVE_ReadDefinitionInteger(Key(section, "DepthMask"), 1);
-    material->iBackFaceCulling = MVE_ReadDefinitionInteger(Key(section, "BackFaceCulling"), 1);
-    material->iWireframe = MVE_ReadDefinitionInteger(Key(section, "Wireframe"), 0);
+    // A switch whose number does not fit in 32 bits is refused (red row) and keeps its default.
+    material->iDepthMask = MVE_ReadDefinitionIntegerKey(Key(section, "DepthMask"), 1, "DepthMask", kProcedure);
+    material->iBackFaceCulling = MVE_ReadDefinitionIntegerKey(Key(section, "BackFaceCulling"), 1, "BackFaceCulling", kProcedure);
+    material->iWireframe = MVE_ReadDefinitionIntegerKey(Key(section, "Wireframe"), 0, "Wireframe", kProcedure);
 
     MVE_LogOK(kProcedure);
     MVE_EnterMaterialForDrawing(material);

@@ -57,11 +57,16 @@ int MVE_CreateBillboard(int id, int material, int projectionMode, int capacity, 
         MVE_LogFail("Fail: A billboard set needs a capacity from 1 to 16777216!", "MVE_CreateBillboard");
         return 0;
     }
+    // Static ID 0 is a material like any other; a number that names none is refused.
+    MVE_MATERIAL *m = MVE_GetMaterial(material);
+    if (!m) {
+        MVE_LogFail("Fail: Material " + std::to_string(material) + " not found!", "MVE_CreateBillboard");
+        return 0;
+    }
     int handle = 0;
     MVE_BILLBOARD *b = MVE_CreateBillboardListEntry(&id, name, &handle);
     if (!b) return 0;
-    MVE_MATERIAL *m = material ? MVE_GetMaterial(material) : nullptr;
-    b->iMaterial = m ? MVE_HandleOf(m) : 0;
+    b->iMaterial = MVE_HandleOf(m);
     b->Material = m;
     b->iProjectionMode = projectionMode;
     b->iCapacity = capacity;

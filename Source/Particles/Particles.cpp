@@ -201,13 +201,21 @@ void Advance(MVE_PARTICLE_EMITTER *e, int now, float dt) {
     const double gap = static_cast<double>(now) - e->iLastEmission;
     double spawn = RoundEven(gap * e->fFrequency * 0.001);
     if (!(spawn == spawn) || spawn < 0) spawn = 0;
-    if (spawn > 0) {
-        e->iLastEmission = ClampToInt(RoundEven(e->iLastEmission + spawn * 1000.0 / e->fFrequency));
-        // A long stall (or a clock jump) must not flood memory: more than a few times the capacity
-        // could never be drawn before the earliest of them die.
-        const double most = 4.0 * e->iMaxParticles + 1024.0;
-        if (spawn > most) spawn = most;
+    if (spawn > 0) e->iLastEmission = ClampToInt(RoundEven(e->iLastEmission + spawn * 1000.0 / e->fFrequency));
+    // An emitter never holds more live particles than its capacity: the births that find no room
+    // are skipped (their time is spent all the same), so a high frequency, a long life or a long
+    // stall costs at most the capacity, never memory without bound.
+    double room = static_cast<double>(e->iMaxParticles) - static_cast<double>(e->Particles.size());
+    if (spawn > room && e->iEmission) {
+        // Those that end in this very step leave first, so that a full emitter renews itself in
+        // the frame its particles die rather than one frame later. They would be erased below
+        // without a trace either way.
+        e->Particles.remove_if([&](const MVE_PARTICLE &p) {
+            return now > p.iDeath && (p.fFadeOut == 0.0f || p.fFade - p.fFadeOut * dt <= 0.0f);
+        });
+        room = static_cast<double>(e->iMaxParticles) - static_cast<double>(e->Particles.size());
     }
+    if (spawn > room) spawn = room;
     if (e->iEmission && spawn > 0) Spawn(e, static_cast<int>(spawn), now);
     // Alpha follows the emitter's colour: that is what a particle was born with.
     const float alpha = e->v4fColor.w;
@@ -278,6 +286,9 @@ void MVE_BuildParticleDirection(MVE_PARTICLE_EMITTER *e) {
 }
 
 void MVE_ResizeParticleArrays(MVE_PARTICLE_EMITTER *e) {
+    // A smaller capacity lets the youngest particles go: the live list never outgrows the arrays.
+    if (e->iMaxParticles < 1) e->iMaxParticles = 1;
+    while (e->Particles.size() > static_cast<size_t>(e->iMaxParticles)) e->Particles.pop_back();
     const size_t entries = static_cast<size_t>(e->iMaxParticles) + 1;
     e->Positions.assign(entries, v4f{0, 0, 0, 1});
     e->Sizes.assign(entries, 0.0f);
@@ -324,11 +335,19 @@ extern "C" {
 
 int MVE_CreateParticleEmitter(int id, int material, const char *name) {
     Guard guard(Lock());
+    // -1 is the default particle material (none before the start-up made it); any other number is
+    // a material ID or handle, static ID 0 included, and one that names nothing is refused.
+    MVE_MATERIAL *m = nullptr;
+    if (material == -1) {
+        const int builtin = MVE_Engine().Builtin.iParticleMaterial;
+        m = builtin ? MVE_GetMaterial(builtin) : nullptr;
+    } else if (!(m = MVE_GetMaterial(material))) {
+        MVE_LogFail("Fail: Material " + std::to_string(material) + " not found!", "MVE_CreateParticleEmitter");
+        return 0;
+    }
     int handle = 0;
     MVE_PARTICLE_EMITTER *e = MVE_CreateParticleEmitterListEntry(&id, name, &handle);
     if (!e) return 0;
-    const int chosen = material == -1 ? MVE_Engine().Builtin.iParticleMaterial : material;
-    MVE_MATERIAL *m = chosen ? MVE_GetMaterial(chosen) : nullptr;
     e->iMaterial = m ? MVE_HandleOf(m) : 0;
     e->Material = m;
     if (m) e->v4fColor = m->v4fColor;
@@ -347,7 +366,10 @@ int MVE_LoadParticleEmitterDefinition(int id, MVE_DEFINITION_NODE *node, const c
         MVE_LogFail(MVE_FAIL_NO_EMITTER_SECTION, kLoadDefinition);
         return 0;
     }
-    const int capacity = MVE_ReadDefinitionInteger(MVE_FindDefinitionNode(section, "Emission\\MaxParticles", "", 0), 256);
+    bool refused = false;
+    const int capacity = MVE_ReadDefinitionIntegerKey(MVE_FindDefinitionNode(section, "Emission\\MaxParticles", "", 0), 256,
+                                                      "MaxParticles", kLoadDefinition, &refused);
+    if (refused) return 0;
     if (capacity < 1) {
         // Nothing could ever be drawn, and a negative size would reach the arrays: refuse the file.
         MVE_LogFail(MVE_FAIL_EMITTER_CAPACITY, kLoadDefinition);

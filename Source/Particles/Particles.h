@@ -117,7 +117,8 @@ unsigned int MVE_CreateQuadBuffer(const float quad[4][10]);
 int MVE_SoftParticlesToDraw();
 // Builds the emitter's direction basis from v4fDirection.
 void MVE_BuildParticleDirection(MVE_PARTICLE_EMITTER *emitter);
-// Resizes the instance arrays (and the GL buffers when a context exists) to iMaxParticles + 1.
+// Resizes the instance arrays (and the GL buffers when a context exists) to iMaxParticles + 1;
+// beyond a smaller capacity the youngest live particles go.
 void MVE_ResizeParticleArrays(MVE_PARTICLE_EMITTER *emitter);
 // Registry release hooks.
 void MVE_ReleaseParticleEmitter(MVE_PARTICLE_EMITTER *emitter);

@@ -32,6 +32,7 @@ struct MVE_REGISTRIES {
     MVE_Registry<MVE_FONT> Fonts;
     MVE_Registry<MVE_LIGHT> Lights;
     MVE_Registry<MVE_JOINT> Joints;
+    uint64_t uMaterialSerial = 0;     // materials made so far: their creation order is their draw order
 };
 
 // Create writes the final ID to *id and the entry's handle to *handle (may be null); public

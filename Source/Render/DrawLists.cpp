@@ -215,8 +215,13 @@ void MVE_CopyFrame() {
         for (MVE_SHADER *shader : e.Shader.RenderGroups[g]) {
             if (!shader || !shader->uProgram) continue;
             MVE_DRAW_PROGRAM program = {shader, shader->iType, static_cast<uint32_t>(f.Materials.size()), 0};
-            for (const MVE_MATERIAL_OBJECTS &filed : r.Filed) {
-                if (!filed.pMaterial || MVE_MaterialShader(filed.pMaterial) != shader) continue;
+            // The program's own list decides the order (the order the materials were made in), not the
+            // order in which they got their first object: blended materials are drawn over each other
+            // in that order, and it must not change with the order a scene was built in.
+            for (MVE_MATERIAL *listed : shader->Materials) {
+                auto at = r.FiledIndex.find(listed);
+                if (at == r.FiledIndex.end() || MVE_MaterialShader(listed) != shader) continue;
+                const MVE_MATERIAL_OBJECTS &filed = r.Filed[at->second];
                 MVE_DRAW_MATERIAL material = {filed.pMaterial, static_cast<uint32_t>(f.Items.size()), 0};
                 for (const MVE_OBJECT *object : filed.Objects) {
                     const MVE_MESH *mesh = object->pMesh;

@@ -250,6 +250,7 @@ void MVE_AddEntryToRenderGroup(MVE_SHADER *shader, int group) {
     shader->iRenderGroup = group;
     if (group < 0 || group >= MVE_RENDER_GROUP_COUNT) return;
     MVE_Shaders().RenderGroups[group].push_back(shader);
+    MVE_EnterProgramMaterials(shader);
 }
 
 extern "C" void MVE_AddShaderToRenderGroup(int group, int id) {

@@ -90,7 +90,7 @@ extern "C" int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, cons
     unsigned int filter = GL_NEAREST;
     const std::string word = Upper(MVE_ReadDefinitionString(MVE_FindDefinitionNode(section, "\\Filter", "", 0), ""));
     if (word == "LINEAR") filter = GL_LINEAR;
-    const int mipmaps = MVE_ReadDefinitionInteger(MVE_FindDefinitionNode(section, "\\Mipmaps", "", 0), 0);
+    const int mipmaps = MVE_ReadDefinitionIntegerKey(MVE_FindDefinitionNode(section, "\\Mipmaps", "", 0), 0, "Mipmaps", kProcedure);
     const std::string file = MVE_ReadDefinitionString(MVE_FindDefinitionNode(section, "\\File", "", 0), "");
     const std::string path = MVE_GetDefinitionPath(section, file);
 

@@ -16,7 +16,7 @@ namespace {
 
 std::set<int> g_materials, g_textures, g_emitters;
 
-// Stepping spawns up to a few times the capacity per call; larger emitters are only read.
+// Stepping spawns up to the capacity per call; larger emitters are only read.
 constexpr int kMostStepped = 4096;
 
 void CheckEmitter(const MVE_PARTICLE_EMITTER *e) {
@@ -25,6 +25,8 @@ void CheckEmitter(const MVE_PARTICLE_EMITTER *e) {
     MVE_FUZZ_REQUIRE(e->Positions.size() == entries && e->Sizes.size() == entries);
     MVE_FUZZ_REQUIRE(e->Rotations.size() == entries && e->Colors.size() == entries);
     MVE_FUZZ_REQUIRE(e->iParticles >= 0 && e->iParticles <= e->iMaxParticles);
+    // Whatever the frequency, the life time or the stall, the live list never outgrows the capacity.
+    MVE_FUZZ_REQUIRE(e->Particles.size() <= static_cast<size_t>(e->iMaxParticles));
     MVE_FUZZ_REQUIRE(e->pMatrix == &e->mMatrix && e->pRotation == &e->v4fRotation);
     MVE_FUZZ_REQUIRE(e->iMaterial == 0 || MVE_GetMaterial(e->iMaterial) != nullptr);
 }

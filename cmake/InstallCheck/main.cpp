@@ -8,6 +8,7 @@ int main() {
     if (!MVE_OpenScreen(0, 0, 0, 160, 120, 32)) return 3;
     MVE_SetBackgroundColor(0xFF000000u);
     MVE_SetAmbientColor(0xFF404040u);
+    MVE_EnableSun(1);
     const int mesh = MVE_CreateSphereMesh(MVE_ID_AUTO, 1.0f, 24, 12, "");
     const int ball = MVE_CreateObject(MVE_ID_AUTO, mesh, -1, "", 0, 1);
     MVE_MoveObject(ball, 0.0f, 0.0f, -5.0f, 0);

@@ -11,7 +11,12 @@ using HandleTest = EngineTest;
 TEST_F(HandleTest, TheDemonstrationPatternWorksFromC) {
     OpenLog(4);
     EXPECT_EQ(mve_c_handle_pattern(), 0);
-    EXPECT_EQ(LogText().find("color:#FF0000"), std::string::npos) << LogText();
+    // The pattern asks once for the position of a handle it knows went stale: that, and only that, is a red row.
+    const std::string log = LogText();
+    const size_t red = log.find("color:#FF0000");
+    ASSERT_NE(red, std::string::npos) << log;
+    EXPECT_NE(log.find("Fail: No object with this ID!", red), std::string::npos) << log;
+    EXPECT_EQ(log.find("color:#FF0000", red + 1), std::string::npos) << log;
 }
 
 TEST_F(HandleTest, StaticEntriesHaveHandlesAndFailuresGiveZero) {
@@ -41,6 +46,26 @@ TEST_F(HandleTest, StaticEntriesHaveHandlesAndFailuresGiveZero) {
     EXPECT_EQ(MVE_IsObject(block), 0);
     EXPECT_EQ(MVE_MoveObject(block, 5.0f, 5.0f, 5.0f, 0), 0);
     EXPECT_EQ(MVE_IsObject(14), 1);
+
+    // A stale or unknown ID changes nothing and says so in red, once per procedure and ID however
+    // often a loop repeats the mistake.
+    auto count = [&](const std::string &row) {
+        size_t n = 0;
+        for (size_t at = LogText().find(row); at != std::string::npos; at = LogText().find(row, at + 1)) ++n;
+        return n;
+    };
+    const std::string stale = "Fail: No object with this ID! (" + std::to_string(block) + ")";
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(MVE_SetObjectMass(block, 2.0f), 0);
+        EXPECT_EQ(MVE_GetObjectVelocity(block, &p), nullptr);
+        EXPECT_EQ(MVE_SetObjectFriction(block, 0.5f), 0);
+        EXPECT_EQ(MVE_SetJointDamping(4242, 1.0f), 0);
+        EXPECT_EQ(MVE_ParticleEmitterFrequency(4242, 10.0f), 0);
+    }
+    EXPECT_EQ(count(stale), 4u) << "MoveObject, SetObjectMass, GetObjectVelocity, SetObjectFriction";
+    EXPECT_EQ(count("Fail: No joint with this ID! (4242)"), 1u);
+    EXPECT_EQ(count("Fail: No particle emitter with this ID! (4242)"), 1u);
+    EXPECT_EQ(MVE_GetObjectPosition(14, &p), &p) << "the new entry under the static ID is untouched";
 
     // Every creator says 0 on failure, with a red row, and never hands out -1.
     EXPECT_EQ(MVE_CreateObject(-1, 999, -1, "", 0, 1), 0);

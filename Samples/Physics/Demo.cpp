@@ -188,10 +188,12 @@ int DemoFrame(const char *screenshot) {
 
     // A joystick drives object 16 when a program made one (this one does not).
     const float dt = MVE_GetFrameTime();
-    MVE_MoveObject(16, MVE_GetJoystickAxis(0, 0, 0.0f) * dt, -MVE_GetJoystickAxis(0, 1, 0.0f) * dt,
-                   MVE_GetJoystickAxis(0, 2, 0.0f) * dt, 5);
-    MVE_RotateObject(16, MVE_GetJoystickAxis(0, 3, 0.0f) * 90.0f * dt, -MVE_GetJoystickAxis(0, 4, 0.0f) * 90.0f * dt,
-                     MVE_GetJoystickAxis(0, 5, 0.0f) * 90.0f * dt, 5);
+    if (MVE_IsObject(16)) {
+        MVE_MoveObject(16, MVE_GetJoystickAxis(0, 0, 0.0f) * dt, -MVE_GetJoystickAxis(0, 1, 0.0f) * dt,
+                       MVE_GetJoystickAxis(0, 2, 0.0f) * dt, 5);
+        MVE_RotateObject(16, MVE_GetJoystickAxis(0, 3, 0.0f) * 90.0f * dt, -MVE_GetJoystickAxis(0, 4, 0.0f) * 90.0f * dt,
+                         MVE_GetJoystickAxis(0, 5, 0.0f) * 90.0f * dt, 5);
+    }
 
     // A press shorter than a frame (a slow machine, a quick click or tap) still counts: its push was
     // seen even though the button or key is already up again when the frame looks.

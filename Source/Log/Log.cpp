@@ -115,6 +115,16 @@ void MVE_LogOK(const char *procedure) { MVE_Log("OK", MVE_LOG_OK, 0, 0, "", proc
 void MVE_LogFail(const std::string &message, const char *procedure) {
     MVE_Log(message.c_str(), MVE_LOG_FAIL, 0, 0, "", procedure);
 }
+void MVE_LogUnknownID(const char *kind, int id, const char *procedure) {
+    MVE_LOG_STATE &log = MVE_Engine().Log;
+    {
+        std::lock_guard<std::mutex> guard(log.UnknownLock);
+        // Procedure names are literals: their address tells them apart.
+        if (log.Unknown.size() >= 4096) log.Unknown.clear();
+        if (!log.Unknown.insert({procedure, id}).second) return;
+    }
+    MVE_LogFail(std::string("Fail: No ") + kind + " with this ID! (" + std::to_string(id) + ")", procedure);
+}
 void MVE_LogNotice(const std::string &message, const char *procedure) {
     MVE_Log(message.c_str(), MVE_LOG_NOTICE, 0, 0, "", procedure);
 }

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 
 struct MVE_LOG_STATE {
     FILE *pFile = nullptr;   // null while no log is open: writes are discarded
@@ -13,6 +15,8 @@ struct MVE_LOG_STATE {
     int iDepth = 0;          // section nesting depth
     int iColumns = 0;        // 1 time, 2 source file, 4 procedure, 8 source line
     std::mutex Lock;
+    std::mutex UnknownLock;  // guards Unknown (any thread may look up a wrong ID)
+    std::set<std::pair<const void *, int>> Unknown;  // (procedure, ID) pairs already reported
 };
 
 // Colours of the engine's row kinds (0xAABBGGRR).
@@ -34,3 +38,7 @@ void MVE_LogOK(const char *procedure);
 void MVE_LogFail(const std::string &message, const char *procedure);
 void MVE_LogNotice(const std::string &message, const char *procedure);
 void MVE_LogDetail(const std::string &message, long long count, const char *procedure);
+// "Fail: No <kind> with this ID! (<id>)": the red row of a procedure given an ID that designates
+// nothing. Written once per procedure and ID, so a program that repeats the mistake every frame
+// does not bury the log under copies of it.
+void MVE_LogUnknownID(const char *kind, int id, const char *procedure);

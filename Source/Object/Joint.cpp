@@ -90,7 +90,10 @@ extern "C" int MVE_CreateJoint(int id, int kind, int objectA, float ax, float ay
 
 extern "C" int MVE_SetJointDamping(int id, float damping) {
     MVE_JOINT *joint = MVE_GetJoint(id);
-    if (!joint) return 0;
+    if (!joint) {
+        MVE_LogUnknownID("joint", id, "MVE_SetJointDamping");
+        return 0;
+    }
     Guard guard(PhysicsLock());
     joint->fDamping = damping;
     return 1;

@@ -27,9 +27,12 @@ void DropOwnBody(MVE_OBJECT *object) {
 }
 
 // Looks the object up and writes it under the lock; 0 for an unknown ID.
-template <class Write> int WriteObject(int id, Write write) {
+template <class Write> int WriteObject(int id, const char *procedure, Write write) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, procedure);
+        return 0;
+    }
     Guard guard(PhysicsLock());
     write(object);
     return 1;
@@ -141,7 +144,10 @@ extern "C" int MVE_IsObject(int id) { return MVE_GetObject(id) ? 1 : 0; }
 
 extern "C" int MVE_SetObjectMaterial(int id, int material) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_SetObjectMaterial");
+        return 0;
+    }
     MVE_MATERIAL *pMaterial = material == -1 ? DefaultMaterial() : MVE_GetMaterial(material);
     if (material != -1 && !pMaterial) {
         MVE_LogFail(MVE_FAIL_MATERIAL_NOT_FOUND, "MVE_SetObjectMaterial");
@@ -159,7 +165,10 @@ extern "C" int MVE_SetObjectMaterial(int id, int material) {
 extern "C" int MVE_SetObjectBody(int id, int body, float size) {
     static const char *kProcedure = "MVE_SetObjectBody";
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_SetObjectBody");
+        return 0;
+    }
     if (body == MVE_IGNORE) {
         Guard guard(PhysicsLock());
         MVE_PhysicsUnfile(object);
@@ -198,7 +207,10 @@ extern "C" int MVE_SetObjectBody(int id, int body, float size) {
 
 extern "C" int MVE_SetObjectMass(int id, float mass) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_SetObjectMass");
+        return 0;
+    }
     Guard guard(PhysicsLock());
     MVE_PhysicsUnfile(object);
     object->fMass = mass;
@@ -208,19 +220,19 @@ extern "C" int MVE_SetObjectMass(int id, float mass) {
 }
 
 extern "C" int MVE_SetObjectFriction(int id, float friction) {
-    return WriteObject(id, [=](MVE_OBJECT *object) { object->fFriction = friction; });
+    return WriteObject(id, "MVE_SetObjectFriction", [=](MVE_OBJECT *object) { object->fFriction = friction; });
 }
 
 extern "C" int MVE_SetObjectRestitution(int id, float restitution) {
-    return WriteObject(id, [=](MVE_OBJECT *object) { object->fRestitution = restitution; });
+    return WriteObject(id, "MVE_SetObjectRestitution", [=](MVE_OBJECT *object) { object->fRestitution = restitution; });
 }
 
 extern "C" int MVE_SetObjectCollision(int id, int on) {
-    return WriteObject(id, [=](MVE_OBJECT *object) { object->iCollide = on ? 1 : 0; });
+    return WriteObject(id, "MVE_SetObjectCollision", [=](MVE_OBJECT *object) { object->iCollide = on ? 1 : 0; });
 }
 
 extern "C" int MVE_SetObjectCallback(int id, MVE_COLLISION_CALLBACK callback) {
-    return WriteObject(id, [=](MVE_OBJECT *object) {
+    return WriteObject(id, "MVE_SetObjectCallback", [=](MVE_OBJECT *object) {
         object->pCallback = callback;
         object->iCallbackValue = 0;
     });

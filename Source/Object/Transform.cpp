@@ -92,7 +92,10 @@ int MVE_LookFrom(const v4f &eye, float x, float y, float z, float upX, float upY
 
 extern "C" int MVE_MoveObject(int id, float x, float y, float z, int mode) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_MoveObject");
+        return 0;
+    }
     Guard guard(PhysicsLock());
     Move(object, x, y, z, mode, false);
     return 1;
@@ -100,7 +103,11 @@ extern "C" int MVE_MoveObject(int id, float x, float y, float z, int mode) {
 
 extern "C" int MVE_SetObjectPosition(int id, const v4f *position, int mode) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object || !position) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_SetObjectPosition");
+        return 0;
+    }
+    if (!position) return 0;
     Guard guard(PhysicsLock());
     Move(object, position->x, position->y, position->z, mode, true);
     return 1;
@@ -108,7 +115,10 @@ extern "C" int MVE_SetObjectPosition(int id, const v4f *position, int mode) {
 
 extern "C" int MVE_RotateObject(int id, float x, float y, float z, int mode) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_RotateObject");
+        return 0;
+    }
     v4f q;
     MVE_QuaternionFromEuler(&q, x, y, z, 0);
     Guard guard(PhysicsLock());
@@ -153,7 +163,10 @@ extern "C" int MVE_PointObject(int id, float x, float y, float z, float upX, flo
 
 extern "C" int MVE_ScaleObject(int id, float x, float y, float z, int mode) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_ScaleObject");
+        return 0;
+    }
     Guard guard(PhysicsLock());
     v4f &s = object->v4fScale;
     if (mode == MVE_MODE_RELATIVE)
@@ -168,7 +181,10 @@ extern "C" int MVE_ScaleObject(int id, float x, float y, float z, int mode) {
 
 extern "C" int MVE_SetObjectVelocity(int id, const v4f *velocity, float x, float y, float z, int mode) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) return 0;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_SetObjectVelocity");
+        return 0;
+    }
     // A velocity is a direction: a w of 1 in the caller's vector must not pick up a translation.
     v4f v = velocity ? v4f{velocity->x, velocity->y, velocity->z, 0.0f} : v4f{x, y, z, 0.0f};
     Guard guard(PhysicsLock());
@@ -183,7 +199,11 @@ extern "C" int MVE_SetObjectVelocity(int id, const v4f *velocity, float x, float
 
 extern "C" v4f *MVE_GetObjectPosition(int id, v4f *out) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object || !out) return nullptr;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_GetObjectPosition");
+        return nullptr;
+    }
+    if (!out) return nullptr;
     Guard guard(PhysicsLock());
     *out = object->v4fPosition;
     return out;
@@ -191,7 +211,11 @@ extern "C" v4f *MVE_GetObjectPosition(int id, v4f *out) {
 
 extern "C" v4f *MVE_GetObjectVelocity(int id, v4f *out) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object || !out) return nullptr;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_GetObjectVelocity");
+        return nullptr;
+    }
+    if (!out) return nullptr;
     Guard guard(PhysicsLock());
     *out = object->v4fVelocity;
     return out;
@@ -199,7 +223,11 @@ extern "C" v4f *MVE_GetObjectVelocity(int id, v4f *out) {
 
 extern "C" v4f *MVE_GetObjectOrientation(int id, v4f *out) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object || !out) return nullptr;
+    if (!object) {
+        MVE_LogUnknownID("object", id, "MVE_GetObjectOrientation");
+        return nullptr;
+    }
+    if (!out) return nullptr;
     Guard guard(PhysicsLock());
     *out = object->v4fOrientation;
     return out;

@@ -262,6 +262,13 @@ void Advance(MVE_PARTICLE_EMITTER *e, int now, float dt) {
 
 MVE_PARTICLE_EMITTER *Emitter(int id) { return MVE_GetParticleEmitter(id); }
 
+// The emitter a public procedure was given; a red row when the ID designates none.
+MVE_PARTICLE_EMITTER *Emitter(int id, const char *procedure) {
+    MVE_PARTICLE_EMITTER *e = MVE_GetParticleEmitter(id);
+    if (!e) MVE_LogUnknownID("particle emitter", id, procedure);
+    return e;
+}
+
 }  // namespace
 
 void MVE_BuildParticleDirection(MVE_PARTICLE_EMITTER *e) {
@@ -525,7 +532,7 @@ int MVE_CopyParticleEmitter(int id, int source) {
 
 int MVE_ParticleEmitterFrequency(int emitter, float frequency) {
     Guard guard(Lock());
-    MVE_PARTICLE_EMITTER *e = Emitter(emitter);
+    MVE_PARTICLE_EMITTER *e = Emitter(emitter, "MVE_ParticleEmitterFrequency");
     if (!e) return 0;
     e->fFrequency = frequency;
     return 1;
@@ -533,7 +540,7 @@ int MVE_ParticleEmitterFrequency(int emitter, float frequency) {
 
 int MVE_ParticleEmitterEmission(int emitter, int on) {
     Guard guard(Lock());
-    MVE_PARTICLE_EMITTER *e = Emitter(emitter);
+    MVE_PARTICLE_EMITTER *e = Emitter(emitter, "MVE_ParticleEmitterEmission");
     if (!e) return 0;
     e->iEmission = on;
     return 1;
@@ -541,7 +548,7 @@ int MVE_ParticleEmitterEmission(int emitter, int on) {
 
 int MVE_ParticleEmitterMovement(int emitter, const v4f *movement) {
     Guard guard(Lock());
-    MVE_PARTICLE_EMITTER *e = Emitter(emitter);
+    MVE_PARTICLE_EMITTER *e = Emitter(emitter, "MVE_ParticleEmitterMovement");
     if (!e || !movement) return 0;
     e->v4fMovement = *movement;
     return 1;
@@ -549,7 +556,7 @@ int MVE_ParticleEmitterMovement(int emitter, const v4f *movement) {
 
 int MVE_ParticleEmitterPosition(int emitter, float x, float y, float z) {
     Guard guard(Lock());
-    MVE_PARTICLE_EMITTER *e = Emitter(emitter);
+    MVE_PARTICLE_EMITTER *e = Emitter(emitter, "MVE_ParticleEmitterPosition");
     if (!e) return 0;
     e->v4fPosition = {x, y, z, 1};
     UpdateTransform(e);
@@ -558,7 +565,7 @@ int MVE_ParticleEmitterPosition(int emitter, float x, float y, float z) {
 
 int MVE_ParticleEmitterBlend(int emitter, float value) {
     Guard guard(Lock());
-    MVE_PARTICLE_EMITTER *e = Emitter(emitter);
+    MVE_PARTICLE_EMITTER *e = Emitter(emitter, "MVE_ParticleEmitterBlend");
     MVE_MATERIAL *m = e ? EmitterMaterial(e) : nullptr;
     if (!m) return 0;
     m->fHardness = value * 100.0f;
@@ -567,14 +574,14 @@ int MVE_ParticleEmitterBlend(int emitter, float value) {
 
 float MVE_GetParticleEmitterBlend(int emitter) {
     Guard guard(Lock());
-    MVE_PARTICLE_EMITTER *e = Emitter(emitter);
+    MVE_PARTICLE_EMITTER *e = Emitter(emitter, "MVE_GetParticleEmitterBlend");
     MVE_MATERIAL *m = e ? EmitterMaterial(e) : nullptr;
     return m ? m->fHardness * 0.01f : 0.0f;
 }
 
 int MVE_GetParticleCount(int emitter) {
     Guard guard(Lock());
-    MVE_PARTICLE_EMITTER *e = Emitter(emitter);
+    MVE_PARTICLE_EMITTER *e = Emitter(emitter, "MVE_GetParticleCount");
     return e ? e->iParticles : 0;
 }
 

@@ -6,6 +6,8 @@
 //   Overlay/Resources/Gem.png      48 x 48 faceted gem in greys, tinted by its material
 //   Overlay/Resources/Heart.png    48 x 48 red heart with a highlight
 //   Sound/Resources/Hum.ogg        a two-second buzzing hum that loops without a seam
+//   SceneFile/Resources/Plain.png, Flat.png   4 x 4 white, and flat normals: a material section
+//                                  names every map its program reads, even a plain one
 // Everything is deterministic: running it twice writes the same bytes.
 #include "../Common/ImageWriter.h"
 #include "../Common/OggWriter.h"
@@ -153,6 +155,16 @@ std::vector<float> Hum(int rate) {
     return samples;
 }
 
+Image Solid(uint8_t r, uint8_t g, uint8_t b) {
+    Image image(4, 4, 3);
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 4; x++) {
+            uint8_t *p = image.At(x, y);
+            p[0] = r, p[1] = g, p[2] = b;
+        }
+    return image;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -171,6 +183,9 @@ int main(int argc, char **argv) {
     check(mvetools::WritePng(particles + "Tree.png", Tree()), particles + "Tree.png");
     check(mvetools::WritePng(overlay + "Gem.png", Gem()), overlay + "Gem.png");
     check(mvetools::WritePng(overlay + "Heart.png", Heart()), overlay + "Heart.png");
+    const std::string scene = samples + "SceneFile/Resources/";
+    check(mvetools::WritePng(scene + "Plain.png", Solid(255, 255, 255)), scene + "Plain.png");
+    check(mvetools::WritePng(scene + "Flat.png", Solid(128, 128, 255)), scene + "Flat.png");
     const std::string sound = samples + "Sound/Resources/Hum.ogg";
     check(mvetools::WriteOgg(sound, Hum(44100), 44100, "Hum"), sound);
     return failures ? 1 : 0;

@@ -359,8 +359,9 @@ std::string RocksObj() {
             w.Line2("vt %.5f %.5f\n", u * 2.0, 1.0 - v);
         }
         for (const auto &f : faces) {
-            // The subdivided icosahedron winds clockwise seen from outside: write the corners reversed.
-            const int a = f[0] + vertexBase + 1, b = f[2] + vertexBase + 1, c = f[1] + vertexBase + 1;
+            // The subdivided icosahedron already winds counter-clockwise seen from outside, as the
+            // engine's front faces do: the corners go out in their own order.
+            const int a = f[0] + vertexBase + 1, b = f[1] + vertexBase + 1, c = f[2] + vertexBase + 1;
             char line[128];
             std::snprintf(line, sizeof line, "f %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c);
             w.sText += line;

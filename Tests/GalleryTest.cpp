@@ -141,7 +141,8 @@ class GalleryRun : public mvetest::EngineTest {
         // A replay that leaves its session (the example or the engine changed how a frame runs)
         // says so in a red row: the session has to be made again.
         const std::vector<std::string> red = RedRows(log);
-        EXPECT_TRUE(red.empty()) << name << " wrote " << red.size() << " red rows, the first: " << red[0];
+        EXPECT_TRUE(red.empty()) << name << " wrote " << red.size() << " red rows, the first: " << red[0]
+                                 << "\n  (a replay that left its session: cmake --build build --target mve-gallery-images)";
         std::string error;
         ASSERT_TRUE(Load(dir_ / "shot.png", shot, error)) << error;
     }

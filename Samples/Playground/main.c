@@ -1,4 +1,4 @@
-/* Playground: rigid bodies on a floor. A pyramid of boxes, a chain of balls hanging from a beam
+/* Playground: rigid bodies on a floor. A stepped tower of boxes, a chain of balls hanging from a beam
  * that swings on its joints, and balls fired with the left mouse button from the camera towards
  * the pointer. The simulation runs on the engine's physics thread. Escape or closing the window
  * quits; "--frames N" stops by itself after N frames. */

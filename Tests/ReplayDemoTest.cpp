@@ -6,7 +6,9 @@
 // (headless variables as for the suite) and commit both files.
 #include "Demo.h"
 #include "MVE.h"
+#include "Platform/Platform.h"
 #include "TestSupport.h"
+#include <cstring>
 #include <SDL2/SDL.h>
 #include <fstream>
 #include <string>
@@ -140,6 +142,27 @@ TEST_F(ReplayDemoTest, TheCommittedSessionReplaysFrameForFrame) {
     const std::string log = Log();
     EXPECT_EQ(RedRows(log), 0) << log;
     EXPECT_NE(log.find("ended with the program, as the recording did"), std::string::npos) << log;
+}
+
+// The picture asked for on the command line is the last one drawn, also when the program quits
+// before its replay is over: here in frame 30 of the 99 recorded.
+TEST_F(ReplayDemoTest, AReplayEndedEarlyLeavesTheLastPictureDrawn) {
+    ASSERT_EQ(MVE_StartReplay((kCommitted / "demo.mvr").c_str()), 1);
+    ASSERT_EQ(MVE_SetQuitScreenshot((dir_ / "quit.png").c_str()), 1);
+    ASSERT_TRUE(Start()) << Log();
+    for (int frame = 1; frame < 30; ++frame) ASSERT_TRUE(mvedemo::DemoFrame());
+    ASSERT_TRUE(mvedemo::DemoFrame((dir_ / "frame30.png").c_str()));
+    Stop();
+    EXPECT_NE(Log().find("ended early: the program quit in frame 30"), std::string::npos) << Log();
+    MVE_IMAGE quit, drawn;
+    std::string error;
+    ASSERT_EQ(MVE_PlatformLoadImage((dir_ / "quit.png").c_str(), quit, error), 1) << error;
+    ASSERT_EQ(MVE_PlatformLoadImage((dir_ / "frame30.png").c_str(), drawn, error), 1) << error;
+    ASSERT_EQ(quit.iWidth, kWidth);
+    ASSERT_EQ(quit.iHeight, kHeight);
+    ASSERT_EQ(quit.iBytesPerPixel, drawn.iBytesPerPixel);
+    const size_t bytes = static_cast<size_t>(kWidth) * kHeight * quit.iBytesPerPixel;
+    EXPECT_EQ(std::memcmp(quit.pPixels, drawn.pPixels, bytes), 0);
 }
 
 }  // namespace

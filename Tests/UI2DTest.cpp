@@ -448,5 +448,44 @@ TEST_F(UI2DRender, PanelsSmallerThanTheirCornersInOneDirection) {
     EXPECT_EQ(RGB(px, 147, 59)[0], 0);
 }
 
+// Overlays drawn after a frame of turned objects, in every order a program meets: 2D before the
+// scene in one frame and after it in the next, with the scene's last object turned about every
+// axis. The overlay is where it was asked for, in exactly the pixels of a panel on an empty screen.
+TEST_F(UI2DRender, OverlaysAfterTheSceneKeepTheirPlace) {
+    MVE_ClearScreen(0xFF000000);
+    ASSERT_EQ(MVE_DrawPanel(4, 4, 50, 24, 0xFF0000FF), 1);
+    MVE_FlushSprites();
+    const std::vector<uint8_t> alone = Pixels();
+
+    MVE_EnableSun(1);
+    MVE_SetBackgroundColor(0xFF000000);
+    MVE_MoveCamera(0.0f, 1.0f, 4.0f, 0);
+    MVE_PointCamera(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    const int box = MVE_CreateObject(-1, MVE_CreateBoxMesh(-1, 1.0f, 1.0f, 0, ""), -1, "", 0, 0);
+    ASSERT_NE(box, 0);
+    for (const float turn : {0.0f, 35.0f, 70.0f}) {
+        MVE_RotateObject(box, turn, 2.0f * turn, -turn, 0);
+        MVE_DrawText(-1, 0, 0, "2D first", MVE_IGNORE, 1.0f, MVE_IGNORE);
+        MVE_FlushSprites();
+        MVE_RenderWorld(-1);
+        // Away from the panel the scene shows: the box stands in the middle of the screen.
+        ASSERT_GT(RGB(Pixels(), width_ / 2, height_ / 2 + 4)[0], 0) << "turn " << turn;
+        ASSERT_EQ(MVE_DrawPanel(4, 4, 50, 24, 0xFF0000FF), 1);
+        MVE_FlushSprites();
+        const std::vector<uint8_t> px = Pixels();
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const bool inside = x >= 4 && x < 54 && y >= 4 && y < 28;
+                const auto c = RGB(px, x, y), expected = RGB(alone, x, y);
+                if (inside && expected[0] > 200) {
+                    ASSERT_EQ(c, expected) << "turn " << turn << " at " << x << "," << y;
+                } else if (!inside) {
+                    ASSERT_EQ(c[0], c[1]) << "red outside the panel, turn " << turn << " at " << x << "," << y;
+                }
+            }
+        MVE_FlipBuffers();
+    }
+}
+
 }  // namespace
 }  // namespace mvetest

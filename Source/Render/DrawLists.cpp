@@ -58,6 +58,7 @@ void DrawItems(const MVE_DRAW_MATERIAL &m, const m4f &view, int bytes, const MVE
     MVE_FRAME_COPY &f = R().Frame;
     GLuint bound = 0;
     float block[28];
+    bool wrote = false;
     for (uint32_t i = m.uFirst, end = m.uFirst + m.uCount; i < end; ++i) {
         const MVE_DRAW_ITEM &item = f.Items[i];
         if (cull && !cull->Visible(item.fSphere)) {
@@ -66,12 +67,17 @@ void DrawItems(const MVE_DRAW_MATERIAL &m, const m4f &view, int bytes, const MVE
         }
         ModelBlock(block, view, item.m4fModel);
         gl.glBufferSubData(GL_UNIFORM_BUFFER, 0, bytes, block);
+        wrote = true;
         if (item.uVertexArray != bound) {
             gl.glBindVertexArray(item.uVertexArray);
             bound = item.uVertexArray;
         }
         gl.glDrawElements(GL_TRIANGLES, item.iIndices, GL_UNSIGNED_INT, nullptr);
     }
+    // Written past MVE_WriteShaderBuffer for speed; the 2D layer trusts the copy to know whether
+    // the block still holds its identity, and drew text and sprites through the last object's
+    // matrix when it did not.
+    if (wrote) MVE_KeepShaderBufferCopy(MVE_BUFFER_MODEL, 0, block, bytes);
 }
 
 // Whether a material drawn into the G-Buffer can leave emission in the diffuse target's alpha,

@@ -61,13 +61,9 @@ void Fnv(uint64_t &h, const void *data, size_t size) {
 
 void CapturePicture(MVE_REPLAY_STATE &st) {
     if (st.sScreenshot.empty()) return;
-    // While a replay runs only its last drawn frame is wanted: reading every frame back costs time.
-    if (MVE_SessionMode() == MVE_SESSION_REPLAYING) {
-        const MVE_PLAYER &pl = st.Player;
-        const size_t frames = pl.Data.Frames.size();
-        const size_t last = frames && !pl.Data.Frames.back().iComplete ? frames - 2 : frames - 1;
-        if (pl.uFrame != last) return;
-    }
+    // Every frame, replayed or live: a program may end in any of them (a frame limit, the window
+    // closed halfway through a replay), and the frame it ends on is the picture asked for. Taking
+    // only a replay's last recorded frame lost the picture of every replay that ended early.
     MVE_ReadScreenPixels(st.LastPicture, &st.iPictureWidth, &st.iPictureHeight);
 }
 

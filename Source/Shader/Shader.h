@@ -186,6 +186,10 @@ void MVE_UpdateCameraProjection();
 void MVE_WriteMiscBuffer();
 // Replaces bytes [offset, offset + size) of a shared buffer (GL and the CPU copy).
 void MVE_WriteShaderBuffer(int block, int offset, const void *data, int size);
+// Only the CPU copy, for a caller that wrote the same bytes into the bound GL buffer itself: the
+// copy must always say what the GPU holds, because writers skip bytes the copy says are there.
+// 0 (nothing kept) for a block or range outside the buffer.
+int MVE_KeepShaderBufferCopy(int block, int offset, const void *data, int size);
 
 // Embedded GLSL: the text of Source/Shader/GLSL/<name>, or null.
 const char *MVE_GLSLText(const char *name, size_t *length);

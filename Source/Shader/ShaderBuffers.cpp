@@ -22,12 +22,18 @@ static m4f Orthographic(float left, float right, float bottom, float top, float 
     return m;
 }
 
-void MVE_WriteShaderBuffer(int block, int offset, const void *data, int size) {
-    if (block < 0 || block >= MVE_BUFFER_COUNT || !data || offset < 0 || size <= 0) return;
+int MVE_KeepShaderBufferCopy(int block, int offset, const void *data, int size) {
+    if (block < 0 || block >= MVE_BUFFER_COUNT || !data || offset < 0 || size <= 0) return 0;
     MVE_SHADER_BUFFER &b = MVE_Shaders().Buffers[block];
-    if (offset + size > b.iSize) return;
+    if (offset + size > b.iSize) return 0;
     if (b.Data.size() < static_cast<size_t>(b.iSize)) b.Data.resize(static_cast<size_t>(b.iSize));
     std::memcpy(b.Data.data() + offset, data, static_cast<size_t>(size));
+    return 1;
+}
+
+void MVE_WriteShaderBuffer(int block, int offset, const void *data, int size) {
+    if (!MVE_KeepShaderBufferCopy(block, offset, data, size)) return;
+    const MVE_SHADER_BUFFER &b = MVE_Shaders().Buffers[block];
     if (!b.uBuffer || !GLReady()) return;
     const MVE_GL_TABLE &gl = MVE_gl();
     gl.glBindBuffer(GL_UNIFORM_BUFFER, b.uBuffer);

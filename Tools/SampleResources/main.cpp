@@ -13,7 +13,7 @@
 // Everything is deterministic: running it twice writes the same bytes.
 #include "MVE.h"
 #include "../Common/ImageWriter.h"
-#include <vorbis/vorbisenc.h>
+#include "../Common/OggWriter.h"
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -27,6 +27,7 @@ namespace {
 
 using mvetools::Byte;
 using mvetools::Image;
+using mvetools::WriteOgg;
 using mvetools::WritePng;
 
 constexpr double kPi = 3.14159265358979323846;
@@ -225,73 +226,6 @@ std::vector<float> HitSamples(int rate) {
     return samples;
 }
 
-bool WriteOgg(const std::string &path, const std::vector<float> &samples, int rate) {
-    FILE *out = std::fopen(path.c_str(), "wb");
-    if (!out) return false;
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, 1, rate, 0.5f) != 0) {
-        vorbis_info_clear(&info);
-        std::fclose(out);
-        return false;
-    }
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_comment_add_tag(&comment, "TITLE", "Hit");
-    vorbis_dsp_state dsp;
-    vorbis_block block;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 0x4D564531);  // fixed serial number: the same bytes every run
-    ogg_page page;
-    ogg_packet packet, packetComment, packetCode;
-    vorbis_analysis_headerout(&dsp, &comment, &packet, &packetComment, &packetCode);
-    ogg_stream_packetin(&stream, &packet);
-    ogg_stream_packetin(&stream, &packetComment);
-    ogg_stream_packetin(&stream, &packetCode);
-    bool ok = true;
-    auto writePage = [&]() {
-        ok = ok && std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), out) == static_cast<size_t>(page.header_len);
-        ok = ok && std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), out) == static_cast<size_t>(page.body_len);
-    };
-    while (ogg_stream_flush(&stream, &page) != 0) writePage();
-
-    const size_t chunk = 1024;
-    size_t done = 0;
-    bool ended = false;
-    while (!ended) {
-        const size_t n = std::min(chunk, samples.size() - done);
-        if (n == 0) {
-            vorbis_analysis_wrote(&dsp, 0);
-        } else {
-            float **buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
-            std::copy(samples.begin() + static_cast<ptrdiff_t>(done), samples.begin() + static_cast<ptrdiff_t>(done + n), buffer[0]);
-            vorbis_analysis_wrote(&dsp, static_cast<int>(n));
-            done += n;
-        }
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page) != 0) {
-                    writePage();
-                    if (ogg_page_eos(&page)) ended = true;
-                }
-            }
-        }
-        if (n == 0) ended = true;
-    }
-    while (ogg_stream_flush(&stream, &page) != 0) writePage();
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return std::fclose(out) == 0 && ok;
-}
-
 // ---------------------------------------------------------------- OBJ meshes
 
 struct ObjWriter {
@@ -425,8 +359,9 @@ std::string RocksObj() {
             w.Line2("vt %.5f %.5f\n", u * 2.0, 1.0 - v);
         }
         for (const auto &f : faces) {
-            // The subdivided icosahedron winds clockwise seen from outside: write the corners reversed.
-            const int a = f[0] + vertexBase + 1, b = f[2] + vertexBase + 1, c = f[1] + vertexBase + 1;
+            // The subdivided icosahedron already winds counter-clockwise seen from outside, as the
+            // engine's front faces do: the corners go out in their own order.
+            const int a = f[0] + vertexBase + 1, b = f[1] + vertexBase + 1, c = f[2] + vertexBase + 1;
             char line[128];
             std::snprintf(line, sizeof line, "f %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c);
             w.sText += line;
@@ -520,7 +455,7 @@ int main(int argc, char **argv) {
     check(WritePng(folder + "BallNormal.png", NormalMap(kBallWidth, kBallHeight, 1.2, DimpleHeight)), "BallNormal.png");
     check(WritePng(folder + "BallSpecular.png", BallSpecular()), "BallSpecular.png");
     check(WritePng(folder + "Cross.png", Crosshair()), "Cross.png");
-    check(WriteOgg(folder + "Hit.ogg", HitSamples(44100), 44100), "Hit.ogg");
+    check(WriteOgg(folder + "Hit.ogg", HitSamples(44100), 44100, "Hit"), "Hit.ogg");
     check(WriteText(folder + "Materials.mvd", kMaterials), "Materials.mvd");
     check(WriteText(folder + "Plane.mvb", PlaneBody(20.0)), "Plane.mvb");
     check(WriteText(folder + "Ball.obj", BallObj(32, 16)), "Ball.obj");

@@ -197,6 +197,16 @@ extern "C" int MVE_SetObjectBody(int id, int body, float size) {
     return 1;
 }
 
+void MVE_RefreshBodyUsers(const MVE_BODY *body) {
+    Guard guard(PhysicsLock());
+    MVE_Engine().Registries.Objects.ForEach([&](MVE_OBJECT *object) {
+        if (object->pBody != body) return;
+        MVE_PhysicsUnfile(object);
+        MVE_ComputeInertia(object);
+        MVE_PhysicsFile(object);
+    });
+}
+
 void MVE_RefreshOwnBodies(const MVE_MESH *mesh) {
     if (!mesh) return;
     std::vector<MVE_OBJECT *> users;
@@ -211,9 +221,10 @@ void MVE_RefreshOwnBodies(const MVE_MESH *mesh) {
         if (!fresh) continue;
         {
             Guard guard(PhysicsLock());
+            MVE_PhysicsUnfile(object);
             object->pBody = fresh;
             MVE_ComputeInertia(object);
-            ++MVE_Engine().Physics.uListGeneration;
+            MVE_PhysicsFile(object);
         }
         const int previous = object->iOwnBody;
         object->iOwnBody = fresh->iID;

@@ -127,6 +127,9 @@ void MVE_DetachMesh(const MVE_MESH *mesh);          // objects using it keep no 
 // The mesh changed in place (live reload): bodies derived from it for its objects are derived again,
 // each put in place under the physics lock with the inertia recomputed; mass and motion stay.
 void MVE_RefreshOwnBodies(const MVE_MESH *mesh);
+// A body's shape changed in place (live reload, lock held by the caller or not): the objects using it
+// have their inertia recomputed and are filed again; mass and motion stay.
+void MVE_RefreshBodyUsers(const MVE_BODY *body);
 void MVE_DetachMaterial(const MVE_MATERIAL *material);  // objects using it fall back to the default
 
 // Draw-list filing by material; the frame renderer keeps the lists, these are its entry points.

@@ -148,6 +148,8 @@ int MVE_ReloadMaterialSection(int handle, MVE_DEFINITION_NODE *section) {
     scratch.uSerial = material->uSerial;
     scratch.Shader = material->Shader;
     scratch.iProgram = material->iProgram;
+    // The physics thread reads materials of colliding objects (their sounds) under its lock.
+    MVE_PhysicsGuard guard(MVE_Engine().Physics.Lock);
     *material = scratch;
     if (program != material->iProgram || material->Shader != MVE_GetBuiltinShader(program))
         MVE_ChangeMaterialProgram(material, program);

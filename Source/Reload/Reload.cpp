@@ -65,6 +65,26 @@ void NoteIfChanged(const std::string &canonical, MVE_RELOAD_WATCHED &w, uint64_t
     else if (!(stamp == w.Stamp)) R().Settle.Note(canonical, MVE_WATCH_WRITTEN | MVE_WATCH_CLOSED, now);
 }
 
+// Takes the watcher's queued events into the settle state, for the files known now.
+void Drain(uint64_t now) {
+    MVE_RELOAD_STATE &r = R();
+    r.Events.clear();
+    if (!MVE_PlatformReadWatcher(r.pWatcher, r.Events)) return;
+    for (const MVE_WATCH_EVENT &e : r.Events) {
+        if (e.uWhat & MVE_WATCH_OVERFLOW) {
+            for (auto &[canonical, w] : r.Files) NoteIfChanged(canonical, w, now);
+        } else if (e.uWhat & MVE_WATCH_FOLDER_GONE) {
+            if (std::find(r.LostFolders.begin(), r.LostFolders.end(), e.sFolder) == r.LostFolders.end())
+                r.LostFolders.push_back(e.sFolder);
+            for (auto &[canonical, w] : r.Files)
+                if (w.sFolder == e.sFolder) r.Settle.Note(canonical, MVE_WATCH_REMOVED, now);
+        } else {
+            const std::string canonical = e.sFolder == "/" ? "/" + e.sName : e.sFolder + "/" + e.sName;
+            if (r.Files.count(canonical)) r.Settle.Note(canonical, e.uWhat, now);
+        }
+    }
+}
+
 void Unindex(const std::string &key, const std::vector<MVE_RELOAD_FILE> &files) {
     MVE_RELOAD_STATE &r = R();
     for (const MVE_RELOAD_FILE &f : files) {
@@ -82,6 +102,9 @@ void Unindex(const std::string &key, const std::vector<MVE_RELOAD_FILE> &files) 
 void Index(const std::string &key, const std::vector<MVE_RELOAD_FILE> &files) {
     MVE_RELOAD_STATE &r = R();
     for (const MVE_RELOAD_FILE &f : files) {
+        // Events still queued for a name that becomes watched now were made before the version just
+        // read (the program wrote the file, then loaded it): they are taken while it is not yet known.
+        if (r.iActive && !r.Files.count(f.sCanonical)) Drain(Now());
         MVE_RELOAD_WATCHED &w = r.Files[f.sCanonical];
         if (std::find(w.Keys.begin(), w.Keys.end(), key) == w.Keys.end()) w.Keys.push_back(key);
         w.Stamp = f.Stamp;
@@ -311,22 +334,7 @@ int MVE_ApplyLiveReload() {
     MVE_RELOAD_STATE &r = R();
     if (!r.iActive) return 0;
     const uint64_t now = Now();
-    r.Events.clear();
-    if (MVE_PlatformReadWatcher(r.pWatcher, r.Events)) {
-        for (const MVE_WATCH_EVENT &e : r.Events) {
-            if (e.uWhat & MVE_WATCH_OVERFLOW) {
-                for (auto &[canonical, w] : r.Files) NoteIfChanged(canonical, w, now);
-            } else if (e.uWhat & MVE_WATCH_FOLDER_GONE) {
-                if (std::find(r.LostFolders.begin(), r.LostFolders.end(), e.sFolder) == r.LostFolders.end())
-                    r.LostFolders.push_back(e.sFolder);
-                for (auto &[canonical, w] : r.Files)
-                    if (w.sFolder == e.sFolder) r.Settle.Note(canonical, MVE_WATCH_REMOVED, now);
-            } else {
-                const std::string canonical = e.sFolder == "/" ? "/" + e.sName : e.sFolder + "/" + e.sName;
-                if (r.Files.count(canonical)) r.Settle.Note(canonical, e.uWhat, now);
-            }
-        }
-    }
+    Drain(now);
     // A folder that went (a branch switched, a folder restored) is watched again once it is back.
     if (!r.LostFolders.empty() && now - r.uLastRetry >= 1000) {
         r.uLastRetry = now;
@@ -403,12 +411,15 @@ extern "C" int MVE_EnableLiveReload(int on) {
         Stop();
         return 1;
     }
+    r.iWanted = 1;
+    // Before the engine runs (the command line) the choice is made by MVE_Init, once the log is open
+    // and a session armed in any order of the switches is known.
+    if (!MVE_Engine().iRunning) return 1;
     if (SessionRuns()) {
         SessionNotice();
         return 0;
     }
-    r.iWanted = 1;
-    return MVE_Engine().iRunning ? Start() : 1;
+    return Start();
 }
 
 extern "C" int MVE_IsLiveReloadEnabled(void) { return R().iActive; }

@@ -388,6 +388,7 @@ void MVE_StartupReload() {
     static const bool installed = (MVE_SetFileObserver(Observe), true);
     (void)installed;
     MVE_RELOAD_STATE &r = R();
+    r.uReloads = r.uFailures = 0;
     if (!r.iWanted) return;
     if (SessionRuns()) {
         SessionNotice();

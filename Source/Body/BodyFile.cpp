@@ -123,7 +123,7 @@ void BindBodyFile(MVE_ReloadScope &scope, int handle, const std::string &path, c
     target.iKind = MVE_RELOAD_BODY;
     target.iHandle = handle;
     target.sName = name;
-    scope.Bind(target, [=] { return ReloadBodyFile(handle, path); });
+    scope.Bind(target, [handle, path = MVE_ReloadPath(path)] { return ReloadBodyFile(handle, path); });
 }
 
 // The file again; only a whole, checked shape takes the old one's place, under the physics lock, and

@@ -253,7 +253,7 @@ void BindMeshFile(MVE_ReloadScope &scope, int handle, const std::string &path) {
     target.iKind = MVE_RELOAD_MESH;
     target.iHandle = handle;
     if (const MVE_MESH *mesh = MVE_GetMesh(handle)) target.sName = mesh->sName;
-    scope.Bind(target, [=] { return ReloadMeshFile(handle, path); });
+    scope.Bind(target, [handle, path = MVE_ReloadPath(path)] { return ReloadMeshFile(handle, path); });
 }
 
 int ReloadMeshFile(int handle, const std::string &path) {

@@ -359,7 +359,7 @@ void BindOBJFile(MVE_ReloadScope &scope, int handle, const std::string &path) {
     target.iKind = MVE_RELOAD_MESH;
     target.iHandle = handle;
     if (const MVE_MESH *mesh = MVE_GetMesh(handle)) target.sName = mesh->sName;
-    scope.Bind(target, [=] { return ReloadOBJFile(handle, path); });
+    scope.Bind(target, [handle, path = MVE_ReloadPath(path)] { return ReloadOBJFile(handle, path); });
 }
 
 int ReloadOBJFile(int handle, const std::string &path) {

@@ -7,6 +7,7 @@
 #include "Log/Log.h"
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -247,6 +248,13 @@ MVE_ReloadScope::MVE_ReloadScope() : pOuter(t_scope) {
 }
 
 MVE_ReloadScope::~MVE_ReloadScope() { t_scope = pOuter; }
+
+std::string MVE_ReloadPath(const std::string &path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
+}
 
 int MVE_ReloadFileOf(const std::string &path, int fileKind, MVE_RELOAD_FILE &file) {
     std::string folder, name;

@@ -149,6 +149,9 @@ struct MVE_RELOAD_STATE {
 // Bindings made without a scope (a section of a tree the program read itself).
 void MVE_ReloadBindFiles(const MVE_RELOAD_TARGET &target, std::vector<MVE_RELOAD_FILE> files,
                          MVE_RELOAD_PROCEDURE reload, bool add = false);
+// The path a reload reads again: absolute, so that a program that changes its folder after loading
+// still finds the file.
+std::string MVE_ReloadPath(const std::string &path);
 // The file of a path as a binding records it now; 0 when it cannot be resolved.
 int MVE_ReloadFileOf(const std::string &path, int fileKind, MVE_RELOAD_FILE &file);
 

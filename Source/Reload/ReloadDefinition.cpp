@@ -136,7 +136,7 @@ std::shared_ptr<MVE_DEFINITION_RECORD> RecordFor(const std::string &path, int fi
     std::shared_ptr<MVE_DEFINITION_RECORD> &record = R().Definitions[canonical];
     if (!record) {
         record = std::make_shared<MVE_DEFINITION_RECORD>();
-        record->sPath = path;
+        record->sPath = MVE_ReloadPath(path);
         record->iFileKind = fileKind;
     }
     return record;

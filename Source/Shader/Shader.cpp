@@ -150,7 +150,7 @@ static int CatchStage(int id, GLenum type, const char *start, const char *end, c
     // Attached even when it failed: the link then fails and says so, and freeing finds every stage.
     MVE_gl().glAttachShader(shader->uProgram, stage);
     MVE_gl().glDeleteShader(stage);
-    shader->Stages.push_back({stage, type, file ? file : ""});
+    shader->Stages.push_back({stage, type, file ? MVE_ReloadPath(file) : std::string()});
     return compiled ? 1 : 0;
 }
 
@@ -257,7 +257,7 @@ static int LoadStage(int id, GLenum type, const char *file, const char *procedur
     const int result = CatchStage(id, type, text.data(), text.data() + text.size(), procedure, file);
     // Bound even when it did not compile: saving the file mended builds the program again.
     if (MVE_SHADER *shader = GLReady() ? MVE_GetShader(id) : nullptr)
-        if (!shader->Stages.empty() && shader->Stages.back().sFile == file) BindStages(scope, shader, true);
+        if (!shader->Stages.empty() && !shader->Stages.back().sFile.empty()) BindStages(scope, shader, true);
     return result;
 }
 

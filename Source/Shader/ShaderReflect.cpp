@@ -173,7 +173,9 @@ void BindShaderFiles(MVE_ReloadScope &scope, int handle, const std::string &name
     target.iKind = MVE_RELOAD_SHADER;
     target.iHandle = handle;
     target.sName = name;
-    scope.Bind(target, [=] { return ReloadShaderFiles(handle, vertexFile, fragmentFile); });
+    scope.Bind(target, [handle, v = MVE_ReloadPath(vertexFile), f = MVE_ReloadPath(fragmentFile)] {
+        return ReloadShaderFiles(handle, v, f);
+    });
 }
 
 // Both files again into a new program, reflected into a scratch entry; only a program that compiled

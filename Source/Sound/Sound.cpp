@@ -38,7 +38,7 @@ void BindSoundFile(MVE_ReloadScope &scope, int handle, const std::string &path, 
     target.iKind = MVE_RELOAD_SOUND;
     target.iHandle = handle;
     target.sName = name;
-    scope.Bind(target, [=] { return ReloadSoundFile(handle, path, stream, name); });
+    scope.Bind(target, [=, path = MVE_ReloadPath(path)] { return ReloadSoundFile(handle, path, stream, name); });
 }
 
 // A new platform sound in place of the record's own. What plays the old one on the record's own

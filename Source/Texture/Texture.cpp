@@ -222,7 +222,7 @@ void BindTextureFile(MVE_ReloadScope &scope, int handle, const std::string &path
     target.iKind = MVE_RELOAD_TEXTURE;
     target.iHandle = handle;
     target.sName = name;
-    scope.Bind(target, [=] { return ReloadTextureFile(handle, path, filter, mipmaps, name); });
+    scope.Bind(target, [=, path = MVE_ReloadPath(path)] { return ReloadTextureFile(handle, path, filter, mipmaps, name); });
 }
 
 // The image file again, into the texture that is there: same GL name, same filter and mipmaps.
@@ -350,7 +350,9 @@ void BindCubeMap(MVE_ReloadScope &scope, int handle, const std::vector<std::stri
     target.iKind = MVE_RELOAD_TEXTURE;
     target.iHandle = handle;
     target.sName = name;
-    scope.Bind(target, [=] { return ReloadCubeMap(handle, paths, filter, mipmaps, name); });
+    std::vector<std::string> absolute;
+    for (const std::string &p : paths) absolute.push_back(MVE_ReloadPath(p));
+    scope.Bind(target, [=] { return ReloadCubeMap(handle, absolute, filter, mipmaps, name); });
 }
 
 // All six faces again (one changed face may no longer match the others): into the same cube map.
@@ -455,7 +457,7 @@ void BindLayer(MVE_ReloadScope &scope, int handle, const std::string &path, int 
     target.iHandle = handle;
     target.iPart = layer;
     target.sName = name + " [" + std::to_string(layer) + "]";
-    scope.Bind(target, [=] { return ReloadLayer(handle, path, layer, name); });
+    scope.Bind(target, [=, path = MVE_ReloadPath(path)] { return ReloadLayer(handle, path, layer, name); });
 }
 
 int ReloadLayer(int handle, const std::string &path, int layer, const std::string &name) {

@@ -140,7 +140,7 @@ void BindImage(MVE_ReloadScope &scope, int handle, const Section &in) {
     target.iKind = MVE_RELOAD_TEXTURE;
     target.iHandle = handle;
     target.sName = in.sLabel;
-    const std::string path = in.sPath, name = in.sLabel;
+    const std::string path = MVE_ReloadPath(in.sPath), name = in.sLabel;
     const unsigned int filter = in.uFilter;
     const int mipmaps = in.iMipmaps;
     scope.Bind(target, [=] { return ReloadImage(handle, path, filter, mipmaps, name); });

@@ -320,7 +320,7 @@ void BindFontFile(MVE_ReloadScope &scope, int handle, const std::string &path) {
     target.iKind = MVE_RELOAD_FONT;
     target.iHandle = handle;
     target.sName = FilePartOf(path);
-    scope.Bind(target, [=] { return ReloadFontFile(handle, path); });
+    scope.Bind(target, [handle, path = MVE_ReloadPath(path)] { return ReloadFontFile(handle, path); });
 }
 
 // The file again into the font that is there: texts drawn with its ID use the new glyphs.

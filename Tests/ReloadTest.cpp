@@ -373,4 +373,76 @@ TEST_F(ReloadTest, OffMeansNoWatcherAndNoChange) {
     EXPECT_FLOAT_EQ(paint->v4fColor.y, 1.0f);
 }
 
+// The other kinds follow their files the same way: an OBJ mesh, a particle-emitter file (settings,
+// capacity and its inline material follow; where the program put it stays), a font and a sound.
+TEST_F(ReloadTest, MeshEmitterFontAndSoundFiles) {
+    WriteFile("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    const int obj = MVE_LoadOBJMesh(-1, "tri.obj", "");
+    ASSERT_NE(obj, 0);
+    EXPECT_EQ(MVE_GetMesh(obj)->iIndices, 3);
+    WriteFile("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 2 4 3\n");
+    EXPECT_EQ(Settle(), 1);
+    EXPECT_EQ(MVE_GetMesh(obj)->iIndices, 6);
+
+    auto fire = [](int capacity, const char *frequency, const char *color) {
+        return "ParticleEmitter: Fire {\n Emission: { MaxParticles: " + std::to_string(capacity) + "; Frequency: " +
+               frequency + "; }\n Particle: { LifeTime: 2; Material: { Color: " + color + "; } }\n}\n";
+    };
+    WriteFile("fire.mvp", fire(40, "12.5", "0.25, 0.5, 0.75"));
+    const int emitter = MVE_LoadParticleEmitter(-1, "fire.mvp");
+    ASSERT_NE(emitter, 0);
+    MVE_PARTICLE_EMITTER *e = MVE_GetParticleEmitter(emitter);
+    const int ownMaterial = e->iMaterial;
+    MVE_ParticleEmitterPosition(emitter, 3.0f, 4.0f, 5.0f);
+    WriteFile("fire.mvp", fire(80, "30", "1.0, 0.5, 0.0"));
+    EXPECT_EQ(Settle(), 1);
+    EXPECT_EQ(MVE_GetParticleEmitter(emitter), e);
+    EXPECT_EQ(e->iMaxParticles, 80);
+    EXPECT_EQ(e->Positions.size(), 81u);
+    EXPECT_FLOAT_EQ(e->fFrequency, 30.0f);
+    EXPECT_FLOAT_EQ(e->fLifeTime[0], 2000.0f);
+    EXPECT_EQ(e->iMaterial, ownMaterial);   // the same material, reloaded
+    EXPECT_FLOAT_EQ(MVE_GetMaterial(ownMaterial)->v4fColor.x, 1.0f);
+    EXPECT_FLOAT_EQ(e->v4fColor.x, 1.0f);
+    EXPECT_FLOAT_EQ(e->v4fPosition.x, 3.0f);
+    size_t mark = LogMark();
+    WriteFile("fire.mvp", fire(0, "5", "0.0, 0.0, 0.0"));
+    EXPECT_EQ(Settle(), 0);
+    EXPECT_NE(LogSince(mark).find("MaxParticles must be at least 1"), std::string::npos);
+    EXPECT_EQ(e->iMaxParticles, 80);
+    EXPECT_FLOAT_EQ(e->fFrequency, 30.0f);
+
+    const std::string font = ReadFile(MVE_TEST_DEMO_RESOURCES "/Arial.tf");
+    ASSERT_GT(font.size(), 100u);
+    WriteFile("Arial.tf", font);
+    const int f = MVE_LoadFont(-1, "Arial.tf");
+    ASSERT_NE(f, 0);
+    const size_t glyphs = MVE_GetFont(f)->Data.Glyphs.size();
+    mark = LogMark();
+    WriteFile("Arial.tf", font.substr(0, 12));
+    EXPECT_EQ(Settle(), 0);
+    EXPECT_EQ(RedRows(LogSince(mark)).size(), 1u);
+    EXPECT_EQ(MVE_GetFont(f)->Data.Glyphs.size(), glyphs);
+    EXPECT_NE(MVE_GetFont(f)->uTexture, 0u);
+    WriteFile("Arial.tf", font);
+    EXPECT_EQ(Settle(), 1);
+    EXPECT_NE(MVE_GetFont(f)->uTexture, 0u);
+    EXPECT_EQ(MVE_GetFont(f)->Data.Glyphs.size(), glyphs);
+
+    const std::string ogg = ReadFile(MVE_TEST_DEMO_RESOURCES "/Hit.ogg");
+    WriteFile("hit.ogg", ogg);
+    const int sound = MVE_LoadSoundFile(-1, "hit.ogg", 0, "");
+    ASSERT_NE(sound, 0);
+    MVE_SOUND *record = MVE_GetSound(sound);
+    const int samples = record->iSound;
+    WriteFile("hit.ogg", "OggS broken");
+    EXPECT_EQ(Settle(), 0);
+    EXPECT_EQ(record->iSound, samples);
+    WriteFile("hit.ogg", ogg);
+    EXPECT_EQ(Settle(), 1);
+    EXPECT_EQ(MVE_GetSound(sound), record);
+    EXPECT_NE(record->iSound, samples);
+    EXPECT_NE(record->iSound, 0);
+}
+
 }  // namespace

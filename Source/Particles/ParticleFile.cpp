@@ -70,7 +70,7 @@ void ReadSettings(MVE_DEFINITION_NODE *section, MVE_PARTICLE_EMITTER *e) {
             // An inline block: the material's own keys sit under it.
             int own = e->iOwnMaterial;
             if (own && MVE_GetMaterial(own)) {
-                if (!MVE_ReloadMaterialSection(own, parent)) own = 0;
+                if (!MVE_ReloadMaterialSection(own, m)) own = 0;
             } else {
                 own = e->iOwnMaterial = MVE_LoadMaterialDefinition(-1, parent, "");
             }

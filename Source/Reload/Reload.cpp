@@ -32,7 +32,8 @@ std::string KeyOf(const MVE_RELOAD_TARGET &t) {
 bool Alive(const MVE_RELOAD_TARGET &t) {
     MVE_REGISTRIES &g = MVE_Engine().Registries;
     switch (t.iKind) {
-        case MVE_RELOAD_DEFINITION: return true;
+        case MVE_RELOAD_DEFINITION:
+        case MVE_RELOAD_EMITTER_FILE: return true;
         case MVE_RELOAD_TEXTURE:
         case MVE_RELOAD_TEXTURE_LAYER: return g.Textures.Get(t.iHandle) != nullptr;
         case MVE_RELOAD_SOUND: return g.Sounds.Get(t.iHandle) != nullptr;
@@ -233,7 +234,8 @@ void SessionNotice() {
 
 const char *MVE_ReloadKindName(int kind) {
     static const char *const kNames[MVE_RELOAD_KINDS] = {"definition", "texture", "texture layer", "sound",
-                                                         "shader",     "mesh",    "body",          "font"};
+                                                         "shader",     "mesh",    "body",          "font",
+                                                         "particle emitter"};
     return kind >= 0 && kind < MVE_RELOAD_KINDS ? kNames[kind] : "resource";
 }
 

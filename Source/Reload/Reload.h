@@ -24,6 +24,7 @@ enum MVE_RELOAD_KIND : int {
     MVE_RELOAD_MESH,
     MVE_RELOAD_BODY,
     MVE_RELOAD_FONT,
+    MVE_RELOAD_EMITTER_FILE,     // a particle-emitter file (walked as a definition file)
     MVE_RELOAD_KINDS
 };
 const char *MVE_ReloadKindName(int kind);

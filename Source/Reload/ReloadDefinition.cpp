@@ -71,7 +71,7 @@ struct Occurrences {
 
 MVE_RELOAD_TARGET TargetOf(const MVE_DEFINITION_RECORD &record, const std::string &canonical) {
     MVE_RELOAD_TARGET target;
-    target.iKind = MVE_RELOAD_DEFINITION;
+    target.iKind = record.iFileKind == MVE_FILE_EMITTER ? MVE_RELOAD_EMITTER_FILE : MVE_RELOAD_DEFINITION;
     target.sName = FilePart(record.sPath);
     target.sPath = canonical;
     return target;

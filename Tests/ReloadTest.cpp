@@ -61,15 +61,9 @@ class ReloadTest : public RenderTest {
     // Frames until every pending save is due (a writer that never closes included); the reloads that took.
     int Settle() {
         const int before = MVE_GetReloadCount();
-        const size_t mark = LogMark();
         Flip(0);
         Flip(100);
         Flip(1000);
-        if (getenv("RELOAD_DEBUG")) {
-            std::string log = LogSince(mark);
-            std::regex row("<i[^>]*>([^<]*)</i>");
-            for (std::sregex_iterator it(log.begin(), log.end(), row), end; it != end; ++it) fprintf(stderr, "ROW %s\n", (*it)[1].str().c_str());
-        }
         return MVE_GetReloadCount() - before;
     }
     size_t LogMark() { return ReadFile("MVE LogFile.html").size(); }

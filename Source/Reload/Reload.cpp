@@ -206,7 +206,7 @@ int Start() {
         Watch(w.sFolder);
         NoteIfChanged(canonical, w, now);   // saved while nobody watched
     }
-    MVE_Log(("Live reload: watching " + std::to_string(r.Files.size()) + " files").c_str(), MVE_LOG_OK, 0, 0, "",
+    MVE_Log(("Live reload: on; " + std::to_string(r.Files.size()) + " files loaded so far are watched").c_str(), MVE_LOG_OK, 0, 0, "",
             "MVE_EnableLiveReload");
     return 1;
 }

@@ -31,7 +31,7 @@ typedef struct m4f { float m[16]; } m4f;                /* column-major, column 
 
 int  MVE_Init(void);                                     /* brings the engine up; called by MVE_OpenScreen with a current GL context */
 void MVE_Quit(void);                                     /* stops physics, frees every resource, closes the render window */
-int  MVE_HandleCommandLine(int argc, char **argv);       /* before MVE_OpenScreen: --record, --replay, --hashes, --screenshot FILE (or =FILE); others left alone; 0 when one failed (red row) */
+int  MVE_HandleCommandLine(int argc, char **argv);       /* before MVE_OpenScreen: --record, --replay, --hashes, --screenshot FILE (or =FILE), --live-reload; others left alone; 0 when one failed (red row) */
 
 /* ---------------------------------------------------------------- Recording and replay (a session runs from MVE_Init to MVE_Quit)
  * A recording holds what the engine takes from outside: input and window events, joystick readings, frame times
@@ -116,6 +116,17 @@ void MVE_FreeJoint(int id);                              /* leaves the physics j
 #define MVE_FILE_LIMIT_FONT        (64LL << 20)          /* font files (".tf") */
 #define MVE_FILE_LIMIT_SHADER      (16LL << 20)          /* GLSL source files */
 #define MVE_FILE_LIMIT_RECORDING   (1LL << 30)           /* recorded sessions (MVE_StartReplay), read whole and checked before replaying */
+
+/* ---------------------------------------------------------------- Live reload (off by default; main thread)
+ * While on, every file the engine read (definitions, images, ".mvt", cube-map faces, array layers, shader sources,
+ * meshes, bodies, particle emitters, fonts, sounds) is watched; a save is applied by MVE_FlipBuffers once the file
+ * has been quiet for 100 ms, into the same resource: IDs, handles and names stay. A file that no longer loads keeps
+ * the old content (one red row, tried again at its next save); a deleted one keeps it until the file is back. Off
+ * while a session is recorded or replayed (a blue row says so). */
+
+int  MVE_EnableLiveReload(int on);                       /* 1 on, 0 off (also before MVE_OpenScreen; command line: --live-reload); 0 when it cannot start */
+int  MVE_IsLiveReloadEnabled(void);                      /* 1 while files are watched */
+int  MVE_GetReloadCount(void);                           /* reloads that took since MVE_Init (failed ones not counted) */
 
 /* ---------------------------------------------------------------- Shader programs (GLSL 330; a shader argument is an ID or a handle)
  * Fixed numbering: inputs vVertex 0, vNormal 1, vTexCoord0 2, vTexCoord1 3, vColor 4, vTangent 6, iGroup/vPosition 7,
@@ -226,7 +237,7 @@ int   MVE_AddMeshToMesh(int target, int source, float x, float y, float z, float
 int   MVE_CreateBoxMesh(int id, float size, float repeat, int group, const char *name); /* six planes, outward normals */
 int   MVE_CreateRectangleMesh(int id, float width, float depth, int segmentsX, int segmentsZ, float repeatX, float repeatZ, const char *name); /* grid in y = 0, normal +y, texture upright seen with -z ahead; handle, 0 and a red row for a bad size or count */
 
-/* ---------------------------------------------------------------- Collision bodies (a body is never changed after creation) */
+/* ---------------------------------------------------------------- Collision bodies (a body is never changed after creation, except by a live reload of its file) */
 
 #define MVE_SHAPE_POINT  (-1)                            /* body kinds; also the body argument of MVE_SetObjectBody */
 #define MVE_SHAPE_BOX    (-3)

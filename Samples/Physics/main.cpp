@@ -1,7 +1,7 @@
 // The "Physics" demonstration: opens its window, starts the engine in it, loads its data from the
 // folder "Resources" next to the executable and runs the frame loop until the window is closed or
 // Escape is held. Its only arguments are the engine's own: --record, --replay, --hashes and
-// --screenshot, each followed by a file (see MVE_HandleCommandLine).
+// --screenshot, each followed by a file, and --live-reload (see MVE_HandleCommandLine).
 #include "Demo.h"
 #include <cstdio>
 #include <filesystem>

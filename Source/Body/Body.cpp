@@ -10,20 +10,20 @@
 #include <unordered_map>
 #include <unordered_set>
 
-static void FreeNode(MVE_BODY_NODE *node) {
+void MVE_FreeBodyNode(MVE_BODY_NODE *node) {
     if (!node) return;
-    FreeNode(node->ChildA);
-    FreeNode(node->ChildB);
+    MVE_FreeBodyNode(node->ChildA);
+    MVE_FreeBodyNode(node->ChildB);
     delete node->Mesh;
     delete node;
 }
 
-MVE_BODY::~MVE_BODY() { FreeNode(Node); }
+MVE_BODY::~MVE_BODY() { MVE_FreeBodyNode(Node); }
 
 void MVE_ReleaseBody(MVE_BODY *body) {
     // An object left pointing at the freed body would hand the physics thread freed memory.
     MVE_DetachBody(body);
-    FreeNode(body->Node);
+    MVE_FreeBodyNode(body->Node);
     body->Node = nullptr;
 }
 

@@ -1,6 +1,7 @@
 // Collision bodies: sphere, box, mesh-derived and ".mvb" polyhedra with their bounding nodes.
 // Created and freed on the main thread; read (never changed) by the physics thread, so a body is
-// complete before it is registered and is never modified afterwards.
+// complete before it is registered and is never modified afterwards, except that a live reload of its
+// file swaps in a whole new node tree under the physics lock.
 #pragma once
 #include "MVE.h"
 #include <cstdint>
@@ -55,6 +56,7 @@ inline constexpr const char *MVE_FAIL_BODY_TYPE = "Fail: Unknown body type (use 
 // Registry release hook: objects still using the body lose it (and leave the physics lists),
 // then the node tree and its meshes go.
 void MVE_ReleaseBody(MVE_BODY *body);
+void MVE_FreeBodyNode(MVE_BODY_NODE *node);               // a node tree and its meshes
 
 // The creator behind MVE_CreateBodyFromMesh, for callers that hold the mesh record.
 MVE_BODY *MVE_MakeBodyFromMesh(int id, const MVE_MESH *mesh, int type, float scale, const char *name);

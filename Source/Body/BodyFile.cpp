@@ -5,6 +5,9 @@
 #include "Core/Engine.h"
 #include "Definition/Definition.h"
 #include "Log/Log.h"
+#include "Object/Object.h"
+#include "Physics/Physics.h"
+#include "Reload/Reload.h"
 #include <cmath>
 #include <memory>
 #include <new>
@@ -64,12 +67,8 @@ std::string FilePart(const std::string &path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace
-
-extern "C" int MVE_LoadBody(int id, const char *file, const char *name) {
-    const std::string path = file ? file : "";
-    MVE_LogHeading("Load Body: " + path, __LINE__, __FILE__, kProcedure);
-
+// Reads a ".mvb" file into a checked mesh with its face normals; the failure row's text when it cannot.
+std::string ReadBodyFile(const std::string &path, std::unique_ptr<MVE_BODY_MESH> &out) {
     MVE_DEFINITION_NODE *root = nullptr;
     try {
         root = MVE_ReadDefinitionFile(path.c_str(), nullptr, MVE_FILE_BODY);
@@ -82,8 +81,7 @@ extern "C" int MVE_LoadBody(int id, const char *file, const char *name) {
         const std::string why = !root ? MVE_Engine().Definition.sLastFailure
                                 : section ? "Fail: File is incomplete (nested too deep)!" : MVE_FAIL_BODY_FILE;
         MVE_FreeDefinitionNode(root, 1);
-        MVE_LogFail(why, kProcedure);
-        return 0;
+        return why;
     }
 
     auto mesh = std::make_unique<MVE_BODY_MESH>();
@@ -102,27 +100,88 @@ extern "C" int MVE_LoadBody(int id, const char *file, const char *name) {
     MVE_FreeDefinitionNode(root, 1);
 
     const std::string problem = Check(*mesh);
-    if (!problem.empty()) {
-        MVE_LogFail(problem, kProcedure);
-        return 0;
-    }
+    if (!problem.empty()) return problem;
     mesh->iMaxVertex = static_cast<int>(mesh->Vertex.size()) - 1;
     mesh->iMaxEdge = static_cast<int>(mesh->Edge.size()) - 1;
     mesh->iMaxFace = static_cast<int>(mesh->Face.size()) - 1;
     MVE_ComputeFaceNormals(mesh.get());
+    out = std::move(mesh);
+    return std::string();
+}
 
+MVE_BODY_NODE *NodeAround(std::unique_ptr<MVE_BODY_MESH> mesh) {
+    MVE_BODY_NODE *node = new MVE_BODY_NODE;
+    MVE_BoundBodyMesh(mesh.get(), node);
+    node->Mesh = mesh.release();
+    return node;
+}
+
+int ReloadBodyFile(int handle, const std::string &path);
+
+void BindBodyFile(MVE_ReloadScope &scope, int handle, const std::string &path, const std::string &name) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_BODY;
+    target.iHandle = handle;
+    target.sName = name;
+    scope.Bind(target, [handle, path = MVE_ReloadPath(path)] { return ReloadBodyFile(handle, path); });
+}
+
+// The file again; only a whole, checked shape takes the old one's place, under the physics lock, and
+// the objects using the body get the inertia of the new shape.
+int ReloadBodyFile(int handle, const std::string &path) {
+    MVE_ReloadScope scope;
+    std::unique_ptr<MVE_BODY_MESH> mesh;
+    std::string failure;
+    try {
+        failure = ReadBodyFile(path, mesh);
+    } catch (const std::bad_alloc &) {
+        failure = MVE_FAIL_OUT_OF_MEMORY;
+    }
+    if (!failure.empty()) {
+        MVE_LogFail(failure, kProcedure);
+        return 0;
+    }
+    MVE_BODY *body = MVE_GetBody(handle);
+    if (!body) return 0;
+    MVE_BODY_NODE *node = NodeAround(std::move(mesh));
+    MVE_BODY_NODE *old = nullptr;
+    {
+        MVE_PhysicsGuard guard(MVE_Engine().Physics.Lock);
+        old = body->Node;
+        body->Node = node;
+        body->iType = MVE_SHAPE_MESH;
+        MVE_RefreshBodyUsers(body);
+    }
+    // Nothing reaches the old tree any more: the physics thread reads bodies only under the lock.
+    MVE_FreeBodyNode(old);
+    BindBodyFile(scope, handle, path, body->sName);
+    return 1;
+}
+
+}  // namespace
+
+extern "C" int MVE_LoadBody(int id, const char *file, const char *name) {
+    const std::string path = file ? file : "";
+    MVE_LogHeading("Load Body: " + path, __LINE__, __FILE__, kProcedure);
+    MVE_ReloadScope scope;
+    std::unique_ptr<MVE_BODY_MESH> mesh;
+    const std::string failure = ReadBodyFile(path, mesh);
+    if (!failure.empty()) {
+        MVE_LogFail(failure, kProcedure);
+        return 0;
+    }
+    const int vertices = mesh->iMaxVertex + 1, edges = mesh->iMaxEdge + 1, faces = mesh->iMaxFace + 1;
     const std::string key = (name && *name) ? std::string(name) : FilePart(path);
     int requested = id;
     MVE_BODY *body = MVE_CreateBodyListEntry(&requested, key.c_str());
     if (!body) return 0;
     body->iType = MVE_SHAPE_MESH;
-    body->Node = new MVE_BODY_NODE;
-    MVE_BoundBodyMesh(mesh.get(), body->Node);
-    body->Node->Mesh = mesh.release();
-
-    MVE_LogDetail("Vertices: ", body->Node->Mesh->iMaxVertex + 1, kProcedure);
-    MVE_LogDetail("Edges: ", body->Node->Mesh->iMaxEdge + 1, kProcedure);
-    MVE_LogDetail("Faces: ", body->Node->Mesh->iMaxFace + 1, kProcedure);
+    body->Node = NodeAround(std::move(mesh));
+    MVE_LogDetail("Vertices: ", vertices, kProcedure);
+    MVE_LogDetail("Edges: ", edges, kProcedure);
+    MVE_LogDetail("Faces: ", faces, kProcedure);
     MVE_LogOK(kProcedure);
-    return MVE_HandleOf(body);
+    const int handle = MVE_HandleOf(body);
+    BindBodyFile(scope, handle, path, body->sName);
+    return handle;
 }

@@ -4,6 +4,7 @@
 #include "Core/Engine.h"
 #include "Core/Startup.h"
 #include "Math/Math.h"
+#include "Reload/Reload.h"
 
 static MVE_ENGINE *g_engine = nullptr;
 
@@ -45,11 +46,13 @@ extern "C" int MVE_Init(void) {
     MVE_StartupBuiltinResources();                                 // 24. built-in textures and materials
     MVE_LogSection("Program", 0xBEFB);                             // 25. stays open
     e.iRunning = 1;
+    MVE_StartupReload();                                           // live reload, when the program asked for it
     return 0;
 }
 
 extern "C" void MVE_Quit(void) {
     MVE_ENGINE &e = MVE_Engine();
+    MVE_ShutdownReload();                                          // the watcher and what it knew of files
     MVE_ShutdownPhysics();                                         // 1. stop flag, wait for the thread
     MVE_ShutdownReplay();                                          // the session's last frame, its files
     MVE_ShutdownShaderBuffers();                                   // 2. shader-buffer table, uniform buffers

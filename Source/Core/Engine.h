@@ -10,6 +10,7 @@
 #include "Physics/Physics.h"
 #include "Platform/Platform.h"
 #include "Registry/Kinds.h"
+#include "Reload/Reload.h"
 #include "GBuffer/GBuffer.h"
 #include "Lines/Lines.h"
 #include "Render/Render.h"
@@ -50,6 +51,7 @@ struct MVE_ENGINE {
     MVE_LINE_STATE Lines;                      // debug lines of the current frame
     MVE_RANDOM_STATE Random;                   // the engine's one random source
     MVE_PARTICLE_STATE Particles;              // the particle lock
+    MVE_RELOAD_STATE Reload;                   // live reload: files read, their watcher, pending saves
     int iCloseRequest = 0;                     // set when the user asks to close a window
     int iRunning = 0;                          // 1 between MVE_Init and MVE_Quit
 };

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <list>
 #include <string>
 #include <string_view>
@@ -130,8 +131,18 @@ std::string MVE_GetDefinitionPath(const MVE_DEFINITION_NODE *node, const std::st
 std::string MVE_NativePath(std::string path);                                                 // every '\' becomes '/'
 
 // Section dispatch: Sound, Texture and Material sections to their loader hooks, by mask. Returns
-// how many sections a loader took (gave a non-zero result).
-int MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask);
+// how many sections a loader took (gave a non-zero result). `loaded` (when given) is told every
+// section handed to a loader and the handle it gave (0 when it failed).
+int MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask,
+                        const std::function<void(MVE_DEFINITION_NODE *section, int handle)> *loaded = nullptr);
+// The sections below node (Texture, Material, Sound; with `emitters` ParticleEmitter too), in file
+// order, without looking inside them. The visitor may free the section it is given.
+void MVE_ForEachDefinitionSection(MVE_DEFINITION_NODE *node, bool emitters,
+                                  const std::function<void(MVE_DEFINITION_NODE *)> &visit);
+// The mask bit of a section key (MVE_DEFINITION_*), 0 for any other key.
+int MVE_DefinitionSectionBit(std::string_view key);
+// The loader hook of a section key's kind (texture, material, sound), null for any other.
+MVE_DEFINITION_LOADER MVE_DefinitionLoader(std::string_view key);
 // MVE_ParseDefinitionFiles is public (MVE.h).
 
 // ---------------------------------------------------------------- inside the module
@@ -141,6 +152,8 @@ struct MVE_DEFINITION_TREE {
     const char *pText = nullptr;     // the decoded text (inside pBase)
     size_t iText = 0;
     std::string sFolder;             // '/'-separated, one trailing '/'
+    std::string sFile;               // the file it was read from ('/'-separated); empty for a text
+    int iFileKind = MVE_FILE_DEFINITION;   // how that file was opened
     MVE_DEFINITION_BRANCH *pRoot = nullptr;
     int bCut = 0;                    // a block or list was skipped at the nesting limit
     std::list<MVE_DEFINITION_TREE *>::iterator itRoot;

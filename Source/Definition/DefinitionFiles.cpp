@@ -5,6 +5,7 @@
 // file as loaded.
 #include "Definition/Definition.h"
 #include "Core/Engine.h"
+#include "Reload/Reload.h"
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -216,12 +217,8 @@ void ParsePath(const std::string &path, int mask, bool allowPattern, std::set<Fo
         for (const std::string &name : names) ParsePath(prefix + name, mask, false, visited);
     } else {
         MVE_LogHeading("Parse DefinitionFile: " + path, __LINE__, __FILE__, "MVE_ParseDefinitionFiles");
-        if (MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(path.c_str())) {
-            MVE_LoadDefinitions(root, mask);
-            // The loaders copied what they need: a tree kept for the life of the engine would make
-            // every parse of a folder cost its whole text again, for nothing anyone can reach.
-            MVE_FreeDefinitionNode(root, 1);
-        } else
+        // The sections are loaded and the file is remembered, so that a save reloads them in place.
+        if (!MVE_LoadWatchedDefinitionFile(path, mask))
             MVE_LogFail(MVE_Engine().Definition.sLastFailure, "MVE_ParseDefinitionFiles");
     }
     MVE_LogBreak();
@@ -276,6 +273,10 @@ MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path, MVE_DEFINITION_SIN
         length = converted.size();
     }
     MVE_DEFINITION_NODE *root = MVE_ParseDefinitionBuffer(base, text, length, folder, sink);
+    if (MVE_DEFINITION_TREE *tree = MVE_DefinitionTreeOf(root)) {
+        tree->sFile = native;
+        tree->iFileKind = kind;
+    }
     d.pLastRoot = root;
     return root;
 }
@@ -289,31 +290,49 @@ extern "C" MVE_DEFINITION_NODE *MVE_ReadDefinitionFile(const char *path) {
     }
 }
 
-int MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask) {
-    if (!node) return 0;
+int MVE_DefinitionSectionBit(std::string_view key) {
+    if (key == "Texture") return MVE_DEFINITION_TEXTURE;
+    if (key == "Material") return MVE_DEFINITION_MATERIAL;
+    if (key == "Sound") return MVE_DEFINITION_SOUND;
+    return 0;
+}
+
+MVE_DEFINITION_LOADER MVE_DefinitionLoader(std::string_view key) {
     MVE_DEFINITION_STATE &d = MVE_Engine().Definition;
+    if (key == "Texture") return d.pLoadTexture;
+    if (key == "Material") return d.pLoadMaterial;
+    if (key == "Sound") return d.pLoadSound;
+    return nullptr;
+}
+
+void MVE_ForEachDefinitionSection(MVE_DEFINITION_NODE *node, bool emitters,
+                                  const std::function<void(MVE_DEFINITION_NODE *)> &visit) {
+    if (!node) return;
     const std::string_view key = MVE_DefinitionKey(node);
-    if (key == "Sound") {
-        if ((mask & MVE_DEFINITION_SOUND) && d.pLoadSound) return d.pLoadSound(MVE_ID_AUTO, node, "") ? 1 : 0;
-        return 0;
+    if (MVE_DefinitionSectionBit(key) || (emitters && key == "ParticleEmitter")) {
+        visit(node);
+        return;
     }
-    if (key == "Texture") {
-        if ((mask & MVE_DEFINITION_TEXTURE) && d.pLoadTexture)
-            return d.pLoadTexture(MVE_ID_AUTO, node, MVE_GetDefinitionValue(node)) ? 1 : 0;
-        return 0;
-    }
-    if (key == "Material") {
-        if ((mask & MVE_DEFINITION_MATERIAL) && d.pLoadMaterial)
-            return d.pLoadMaterial(MVE_ID_AUTO, node, MVE_GetDefinitionValue(node)) ? 1 : 0;
-        return 0;
-    }
-    int loaded = 0;
     for (MVE_DEFINITION_NODE *child = MVE_DefinitionFirst(node); child;) {
         MVE_DEFINITION_NODE *next = MVE_DefinitionSibling(child);   // a loader may free the section it was given
-        loaded += MVE_LoadDefinitions(child, mask);
+        MVE_ForEachDefinitionSection(child, emitters, visit);
         child = next;
     }
-    return loaded;
+}
+
+int MVE_LoadDefinitions(MVE_DEFINITION_NODE *node, int mask,
+                        const std::function<void(MVE_DEFINITION_NODE *section, int handle)> *loaded) {
+    int count = 0;
+    MVE_ForEachDefinitionSection(node, false, [&](MVE_DEFINITION_NODE *section) {
+        const std::string_view key = MVE_DefinitionKey(section);
+        MVE_DEFINITION_LOADER loader = MVE_DefinitionLoader(key);
+        if (!(mask & MVE_DefinitionSectionBit(key)) || !loader) return;
+        // Sounds find their file from the section's own folder; textures and materials take its value as name.
+        const int handle = loader(MVE_ID_AUTO, section, key == "Sound" ? "" : MVE_GetDefinitionValue(section));
+        if (handle) ++count;
+        if (loaded) (*loaded)(section, handle);
+    });
+    return count;
 }
 
 extern "C" int MVE_ParseDefinitionFiles(const char *path, int mask) {

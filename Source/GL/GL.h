@@ -99,6 +99,7 @@ typedef void(APIENTRYP MVE_PFNGLSHADEMODELPROC)(GLenum mode);
     X(PFNGLGENSAMPLERSPROC, glGenSamplers) X(PFNGLDELETESAMPLERSPROC, glDeleteSamplers)             \
     X(PFNGLBINDSAMPLERPROC, glBindSampler) X(PFNGLSAMPLERPARAMETERIPROC, glSamplerParameteri)       \
     X(PFNGLGETINTEGERI_VPROC, glGetIntegeri_v) X(PFNGLGETBUFFERPARAMETERIVPROC, glGetBufferParameteriv) \
+    X(PFNGLGETSHADERSOURCEPROC, glGetShaderSource)                                                  \
     /* Legacy: only on a compatibility context; left empty (and never called) on a core one. */    \
     X(MVE_PFNGLSHADEMODELPROC, glShadeModel)
 

@@ -7,6 +7,11 @@
 
 static MVE_LOG_STATE &L() { return MVE_Engine().Log; }
 
+static thread_local MVE_LOG_CAPTURE *t_capture = nullptr;
+
+MVE_LOG_CAPTURE::MVE_LOG_CAPTURE() : pOuter(t_capture) { t_capture = this; }
+MVE_LOG_CAPTURE::~MVE_LOG_CAPTURE() { t_capture = pOuter; }
+
 static const char *kHead =
     "<html><head><style>body,td,pre{font:12px Verdana;margin:0px;} big{font:bold 14px Verdana; display:block; "
     "margin: 8px; } th{font:bold 12px Verdana;border-bottom:solid 1px #C0C0C0;} td,th{ vertical-align:top; "
@@ -61,6 +66,7 @@ extern "C" void MVE_SetLogColumns(int mask) {
 }
 
 extern "C" void MVE_LogSection(const char *title, uint32_t color) {
+    if (t_capture) return;
     MVE_LOG_STATE &l = L();
     std::lock_guard<std::mutex> lock(l.Lock);
     l.iDepth += 1;
@@ -69,6 +75,7 @@ extern "C" void MVE_LogSection(const char *title, uint32_t color) {
 }
 
 extern "C" void MVE_LogSectionEnd(void) {
+    if (t_capture) return;
     MVE_LOG_STATE &l = L();
     std::lock_guard<std::mutex> lock(l.Lock);
     l.iDepth -= 1;
@@ -76,6 +83,7 @@ extern "C" void MVE_LogSectionEnd(void) {
 }
 
 extern "C" void MVE_LogBreak(void) {
+    if (t_capture) return;
     MVE_LOG_STATE &l = L();
     std::lock_guard<std::mutex> lock(l.Lock);
     WriteLocked("<br>");
@@ -89,6 +97,10 @@ static std::string FilePart(const char *path) {
 }
 
 extern "C" void MVE_Log(const char *message, uint32_t color, int line, int, const char *file, const char *procedure) {
+    if (t_capture) {
+        t_capture->Rows.emplace_back(color, message ? message : "");
+        return;
+    }
     MVE_LOG_STATE &l = L();
     std::lock_guard<std::mutex> lock(l.Lock);
     if (!l.pFile) return;

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 struct MVE_LOG_STATE {
     FILE *pFile = nullptr;   // null while no log is open: writes are discarded
@@ -42,3 +43,14 @@ void MVE_LogDetail(const std::string &message, long long count, const char *proc
 // nothing. Written once per procedure and ID, so a program that repeats the mistake every frame
 // does not bury the log under copies of it.
 void MVE_LogUnknownID(const char *kind, int id, const char *procedure);
+
+// While one is open, the rows this thread writes are collected here instead of written (sections and
+// breaks are dropped): a live reload runs a loader and sums its rows up in one. Other threads write on.
+struct MVE_LOG_CAPTURE {
+    std::vector<std::pair<uint32_t, std::string>> Rows;   // (colour, text) in order
+    MVE_LOG_CAPTURE();
+    ~MVE_LOG_CAPTURE();
+    MVE_LOG_CAPTURE(const MVE_LOG_CAPTURE &) = delete;
+    MVE_LOG_CAPTURE &operator=(const MVE_LOG_CAPTURE &) = delete;
+    MVE_LOG_CAPTURE *pOuter = nullptr;
+};

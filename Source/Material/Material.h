@@ -37,6 +37,8 @@ struct MVE_MATERIAL {
     int iProgram = 0;                       // number of the program it draws with (the "REFRACTION"
                                             // slot 14 has none and draws with 15)
     uint64_t uSerial = MVE_NextMaterialSerial(); // creation order, which is the order within a draw list
+    int iOwnTexture[4] = {0, 0, 0, 0};      // handles of textures made from blocks inside its definition
+                                            // section: a reload of the section reloads them in place
 };
 
 // Rows of the material loaders (tests refer to them).
@@ -68,3 +70,7 @@ MVE_TEXTURE *MVE_BuiltinTexture(int handle);
 
 // Sets the texture and material loaders of the definition walk (start-up).
 void MVE_SetResourceLoaders(void);
+
+// Live reload: a Material section applied again to the material it made. Objects keep drawing with
+// the same record; a changed program moves it to that program's draw list. 1 done, 0 (red rows).
+int MVE_ReloadMaterialSection(int handle, MVE_DEFINITION_NODE *section);

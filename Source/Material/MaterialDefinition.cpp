@@ -4,8 +4,11 @@
 #include "Definition/Definition.h"
 #include "Log/Log.h"
 #include "Material/Material.h"
+#include "Reload/Reload.h"
 #include "Shader/Shader.h"
 #include "Texture/Texture.h"
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -47,18 +50,12 @@ MVE_DEFINITION_NODE *Key(MVE_DEFINITION_NODE *section, const std::string &key) {
 int MVE_MaterialShaderWord(const std::string &word) { return Lookup(kShaderWords, word, 1); }
 int MVE_MaterialBlendWord(const std::string &word) { return Lookup(kBlendWords, word, -1); }
 
-extern "C" int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
-    MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Material", name ? name : "", 0);
-    if (!section) {
-        MVE_LogHeading("Material: " + std::string(name ? name : ""), __LINE__, __FILE__, kProcedure);
-        MVE_LogFail(MVE_FAIL_MATERIAL_NODE, kProcedure);
-        return 0;
-    }
-    const std::string label = section->sValue;
-    MVE_LogHeading("Material: " + label, __LINE__, __FILE__, kProcedure);
-    int handle = 0;
-    MVE_MATERIAL *material = MVE_CreateMaterialListEntry(&id, label.c_str(), &handle);
-    if (!material) return 0;
+namespace {
+
+// Every key of a Material section into a record that starts as a definition's does (from zero where
+// the keys say so). A texture block inside the section reloads the texture it made before (in
+// iOwnTexture), or makes one.
+void ReadSection(MVE_DEFINITION_NODE *section, MVE_MATERIAL *material) {
     // A colour list with fewer than three items and a blend word that is not in the table leave
     // what the record held, and a definition's record starts from zero.
     material->v4fColor = material->v4fShineColor = v4f{0, 0, 0, 0};
@@ -74,10 +71,15 @@ extern "C" int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, con
         if (!slot->sValue.empty()) {
             material->Texture[k] = MVE_Engine().Registries.Textures.GetByName(slot->sValue);
             if (!material->Texture[k]) MVE_LogFail(key + " not found: " + slot->sValue, kProcedure);
-        } else {
-            // An empty value opens a block: a texture defined in place.
-            material->Texture[k] = MVE_GetTexture(MVE_LoadTextureDefinition(MVE_ID_AUTO, slot, ""));
+            continue;
         }
+        // An empty value opens a block: a texture defined in place. Reloaded, it stays the same
+        // texture; a picture that does not load leaves it as it was.
+        int own = material->iOwnTexture[k];
+        if (own && MVE_GetTexture(own)) MVE_ReloadTextureSection(own, slot);
+        else own = MVE_LoadTextureDefinition(MVE_ID_AUTO, slot, "");
+        material->iOwnTexture[k] = own;
+        material->Texture[k] = own ? MVE_GetTexture(own) : nullptr;
     }
 
     if (MVE_DEFINITION_NODE *blend = Key(section, "BlendingMode")) {
@@ -105,10 +107,53 @@ extern "C" int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, con
     material->iDepthMask = MVE_ReadDefinitionIntegerKey(Key(section, "DepthMask"), 1, "DepthMask", kProcedure);
     material->iBackFaceCulling = MVE_ReadDefinitionIntegerKey(Key(section, "BackFaceCulling"), 1, "BackFaceCulling", kProcedure);
     material->iWireframe = MVE_ReadDefinitionIntegerKey(Key(section, "Wireframe"), 0, "Wireframe", kProcedure);
+}
 
+}  // namespace
+
+extern "C" int MVE_LoadMaterialDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
+    MVE_SectionLoad load;
+    MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Material", name ? name : "", 0);
+    if (!section) {
+        MVE_LogHeading("Material: " + std::string(name ? name : ""), __LINE__, __FILE__, kProcedure);
+        MVE_LogFail(MVE_FAIL_MATERIAL_NODE, kProcedure);
+        return 0;
+    }
+    const std::string label = section->sValue;
+    MVE_LogHeading("Material: " + label, __LINE__, __FILE__, kProcedure);
+    int handle = 0;
+    MVE_MATERIAL *material = MVE_CreateMaterialListEntry(&id, label.c_str(), &handle);
+    if (!material) return 0;
+    ReadSection(section, material);
     MVE_LogOK(kProcedure);
     MVE_EnterMaterialForDrawing(material);
+    load.Done(section, handle);
     return handle;
+}
+
+int MVE_ReloadMaterialSection(int handle, MVE_DEFINITION_NODE *section) {
+    MVE_SectionLoad load;
+    MVE_MATERIAL *material = MVE_GetMaterial(handle);
+    if (!material || !section) return 0;
+    // Read into a copy that starts as a new material would (without taking a place in the draw
+    // order), then swapped in: the record, its name, its place among the materials and every object
+    // drawn with it stay.
+    static const MVE_MATERIAL kBlank;
+    MVE_MATERIAL scratch = kBlank;
+    std::copy(std::begin(material->iOwnTexture), std::end(material->iOwnTexture), std::begin(scratch.iOwnTexture));
+    ReadSection(section, &scratch);
+    const int program = scratch.iProgram;
+    scratch.iID = material->iID;
+    scratch.sName = material->sName;
+    scratch.uSerial = material->uSerial;
+    scratch.Shader = material->Shader;
+    scratch.iProgram = material->iProgram;
+    // The physics thread reads materials of colliding objects (their sounds) under its lock.
+    MVE_PhysicsGuard guard(MVE_Engine().Physics.Lock);
+    *material = scratch;
+    if (program != material->iProgram || material->Shader != MVE_GetBuiltinShader(program))
+        MVE_ChangeMaterialProgram(material, program);
+    return 1;
 }
 
 void MVE_SetResourceLoaders(void) {

@@ -311,6 +311,8 @@ static void Upload(MVE_MESH &mesh) {
                     mesh.Index.data(), GL_STATIC_DRAW);
     gl.glBindVertexArray(0);
     gl.glBindBuffer(GL_ARRAY_BUFFER, 0);
+    static uint64_t uploads = 0;
+    mesh.uUpload = ++uploads;
     mesh.iVertexArray = static_cast<int>(vao);
     mesh.iVertexBuffer = static_cast<int>(vbo);
     mesh.iIndexBuffer = static_cast<int>(ebo);
@@ -348,3 +350,26 @@ int MVE_FinishMesh(MVE_MESH *mesh) {
 }
 
 extern "C" int MVE_FinishMesh(int id) { return MVE_FinishMesh(MVE_ResolveMesh(id, "MVE_FinishMesh")); }
+
+int MVE_ReplaceMeshData(int handle, MVE_MESH &&data, const char *procedure) {
+    MVE_MESH *mesh = MVE_GetMesh(handle);
+    if (!mesh) {
+        MVE_LogFail(MVE_FAIL_MESH_NOT_FOUND, procedure);
+        return 0;
+    }
+    // The old arrays wait in `data` until the new ones are finished: a finish that fails puts them back.
+    mesh->Vertex.swap(data.Vertex);
+    mesh->Index.swap(data.Index);
+    mesh->Groups.swap(data.Groups);
+    mesh->GroupIndex.swap(data.GroupIndex);
+    if (!MVE_FinishMesh(mesh)) {
+        mesh->Vertex.swap(data.Vertex);
+        mesh->Index.swap(data.Index);
+        mesh->Groups.swap(data.Groups);
+        mesh->GroupIndex.swap(data.GroupIndex);
+        MVE_FinishMesh(mesh);
+        return 0;
+    }
+    MVE_RefreshOwnBodies(mesh);
+    return 1;
+}

@@ -45,6 +45,9 @@ struct MVE_MESH {
     // Bounding sphere of the vertices as last finished (MVE_FinishMesh); a negative radius: unknown.
     float fBoundCenter[3] = {0, 0, 0};
     float fBoundRadius = -1.0f;
+    // Which upload the GL objects hold (every finish makes new ones; GL may hand out the old names
+    // again, so what is built from a mesh's arrays is checked against this, never against a name).
+    uint64_t uUpload = 0;
 };
 
 // Failure rows (red), kept here so tests can refer to them.
@@ -81,6 +84,11 @@ MVE_MESH *MVE_RegisterMesh(int id, const char *name, MVE_MESH &&data);
 // data is registered under the name (empty: the file part of the path) and "OK" is logged.
 int MVE_CompleteMeshLoad(const std::string &failure, int id, const char *name, const char *file,
                                MVE_MESH &&data, const char *procedure);
+
+// Live reload: arrays read again from the mesh's file (checked by the reader) take the place of the
+// mesh's own, and it is finished again; objects drawn with it draw the new shape, and bodies derived
+// from it for its objects are derived again. 1 done; 0 (red row) with the mesh as it was.
+int MVE_ReplaceMeshData(int handle, MVE_MESH &&data, const char *procedure);
 
 // The file part of a path (name and extension, without folder).
 std::string MVE_MeshFilePart(const char *path);

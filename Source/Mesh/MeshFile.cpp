@@ -7,6 +7,7 @@
 #include "Definition/Definition.h"
 #include "Log/Log.h"
 #include "Mesh/Mesh.h"
+#include "Reload/Reload.h"
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -198,9 +199,10 @@ class MeshLists : public MVE_DEFINITION_SINK {
 
 }  // namespace
 
-extern "C" int MVE_LoadMesh(int id, const char *file, const char *name, int) {
-    static const char *kProcedure = "MVE_LoadMesh";
-    const std::string path = file ? file : "";
+namespace {
+
+// Reads a ".mvm" file into `data` (not registered). The failure row's text, empty when it is usable.
+std::string ReadMeshFile(const std::string &path, MVE_MESH &data) {
     MeshLists lists;
     MVE_DEFINITION_NODE *root = nullptr;
     std::string failure;
@@ -209,18 +211,13 @@ extern "C" int MVE_LoadMesh(int id, const char *file, const char *name, int) {
     } catch (const std::bad_alloc &) {
         failure = MVE_FAIL_OUT_OF_MEMORY;
     }
-    MVE_LogHeading("Load Mesh: " + path, __LINE__, __FILE__, kProcedure);
     if (!root && failure.empty()) failure = MVE_Engine().Definition.sLastFailure;
     if (failure.empty() && !lists.pSection) failure = MVE_FAIL_FILE_NOT_FOUND;
     // A block skipped at the nesting limit may have held part of the mesh.
     if (failure.empty() && !MVE_IsDefinitionComplete(root)) failure = "Fail: File is incomplete (nested too deep)!";
     MVE_FreeDefinitionNode(root, 1);
-    if (!failure.empty()) {
-        MVE_LogFail(failure, kProcedure);
-        return 0;
-    }
+    if (!failure.empty()) return failure;
 
-    MVE_MESH data;
     try {
         const std::vector<float> &p = lists.Values[MeshLists::kVertices], &n = lists.Values[MeshLists::kNormals],
                                  &t = lists.Values[MeshLists::kTexCoords];
@@ -246,5 +243,42 @@ extern "C" int MVE_LoadMesh(int id, const char *file, const char *name, int) {
         if (data.Index[i] < 0 || static_cast<size_t>(data.Index[i]) >= data.Vertex.size())
             failure = "Fail: Face " + std::to_string(i / 3) + ": index " + std::to_string(data.Index[i]) +
                       " out of range!";
-    return MVE_CompleteMeshLoad(failure, id, name, file, std::move(data), kProcedure);
+    return failure;
+}
+
+int ReloadMeshFile(int handle, const std::string &path);
+
+void BindMeshFile(MVE_ReloadScope &scope, int handle, const std::string &path) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_MESH;
+    target.iHandle = handle;
+    if (const MVE_MESH *mesh = MVE_GetMesh(handle)) target.sName = mesh->sName;
+    scope.Bind(target, [handle, path = MVE_ReloadPath(path)] { return ReloadMeshFile(handle, path); });
+}
+
+int ReloadMeshFile(int handle, const std::string &path) {
+    MVE_ReloadScope scope;
+    MVE_MESH data;
+    const std::string failure = ReadMeshFile(path, data);
+    if (!failure.empty()) {
+        MVE_LogFail(failure, "MVE_LoadMesh");
+        return 0;
+    }
+    if (!MVE_ReplaceMeshData(handle, std::move(data), "MVE_LoadMesh")) return 0;
+    BindMeshFile(scope, handle, path);
+    return 1;
+}
+
+}  // namespace
+
+extern "C" int MVE_LoadMesh(int id, const char *file, const char *name, int) {
+    static const char *kProcedure = "MVE_LoadMesh";
+    const std::string path = file ? file : "";
+    MVE_ReloadScope scope;
+    MVE_MESH data;
+    const std::string failure = ReadMeshFile(path, data);
+    MVE_LogHeading("Load Mesh: " + path, __LINE__, __FILE__, kProcedure);
+    const int handle = MVE_CompleteMeshLoad(failure, id, name, file, std::move(data), kProcedure);
+    if (handle) BindMeshFile(scope, handle, path);
+    return handle;
 }

@@ -9,6 +9,7 @@
 #include "Definition/Definition.h"
 #include "Log/Log.h"
 #include "Mesh/Mesh.h"
+#include "Reload/Reload.h"
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -315,25 +316,14 @@ int Count(FILE *file, std::vector<char> &buffer, Counts &counts) {
 
 }  // namespace
 
-extern "C" int MVE_LoadOBJMesh(int id, const char *file, const char *name) {
-    static const char *kProcedure = "MVE_LoadOBJMesh";
-    MVE_LogHeading(std::string("Load OBJ Mesh: ") + (file ? file : ""), __LINE__, __FILE__, kProcedure);
+namespace {
+
+// Reads an OBJ file into `data` (not registered). The failure row's text, empty when it is usable.
+std::string ReadOBJFile(const char *file, MVE_MESH &data) {
     // Regular files only: the counting pass rewinds, and a FIFO or device would block or never end.
     std::string failure;
     FILE *in = MVE_OpenRegularFile(file, MVE_FILE_OBJ, failure);
-    if (!in) {
-        MVE_LogFail(failure, kProcedure);
-        return 0;
-    }
-    // Refuse a forbidden ID before reading: the registry writes its own row.
-    if (id != MVE_ID_AUTO && MVE_IsAutomaticID(id)) {
-        std::fclose(in);
-        int probe = id;
-        MVE_CreateMeshListEntry(&probe, nullptr);
-        return 0;
-    }
-
-    MVE_MESH data;
+    if (!in) return failure;
     try {
         std::vector<char> buffer;
         Counts counts;
@@ -359,5 +349,53 @@ extern "C" int MVE_LoadOBJMesh(int id, const char *file, const char *name) {
         failure = MVE_FAIL_OUT_OF_MEMORY;
     }
     std::fclose(in);
-    return MVE_CompleteMeshLoad(failure, id, name, file, std::move(data), kProcedure);
+    return failure;
+}
+
+int ReloadOBJFile(int handle, const std::string &path);
+
+void BindOBJFile(MVE_ReloadScope &scope, int handle, const std::string &path) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_MESH;
+    target.iHandle = handle;
+    if (const MVE_MESH *mesh = MVE_GetMesh(handle)) target.sName = mesh->sName;
+    scope.Bind(target, [handle, path = MVE_ReloadPath(path)] { return ReloadOBJFile(handle, path); });
+}
+
+int ReloadOBJFile(int handle, const std::string &path) {
+    MVE_ReloadScope scope;
+    MVE_MESH data;
+    const std::string failure = ReadOBJFile(path.c_str(), data);
+    if (!failure.empty()) {
+        MVE_LogFail(failure, "MVE_LoadOBJMesh");
+        return 0;
+    }
+    if (!MVE_ReplaceMeshData(handle, std::move(data), "MVE_LoadOBJMesh")) return 0;
+    BindOBJFile(scope, handle, path);
+    return 1;
+}
+
+}  // namespace
+
+extern "C" int MVE_LoadOBJMesh(int id, const char *file, const char *name) {
+    static const char *kProcedure = "MVE_LoadOBJMesh";
+    MVE_LogHeading(std::string("Load OBJ Mesh: ") + (file ? file : ""), __LINE__, __FILE__, kProcedure);
+    // Refuse a forbidden ID before reading: the registry writes its own row.
+    if (id != MVE_ID_AUTO && MVE_IsAutomaticID(id)) {
+        std::string failure;
+        if (FILE *in = MVE_OpenRegularFile(file, MVE_FILE_OBJ, failure)) {
+            std::fclose(in);
+            int probe = id;
+            MVE_CreateMeshListEntry(&probe, nullptr);
+        } else {
+            MVE_LogFail(failure, kProcedure);
+        }
+        return 0;
+    }
+    MVE_ReloadScope scope;
+    MVE_MESH data;
+    const std::string failure = ReadOBJFile(file, data);
+    const int handle = MVE_CompleteMeshLoad(failure, id, name, file, std::move(data), kProcedure);
+    if (handle) BindOBJFile(scope, handle, file ? file : "");
+    return handle;
 }

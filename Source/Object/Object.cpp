@@ -201,8 +201,44 @@ extern "C" int MVE_SetObjectBody(int id, int body, float size) {
     }
     const int previous = object->iOwnBody;
     object->iOwnBody = own;
+    if (own) object->fOwnBodySize = size;
     if (previous && previous != own) MVE_FreeBody(previous);
     return 1;
+}
+
+void MVE_RefreshBodyUsers(const MVE_BODY *body) {
+    Guard guard(PhysicsLock());
+    MVE_Engine().Registries.Objects.ForEach([&](MVE_OBJECT *object) {
+        if (object->pBody != body) return;
+        MVE_PhysicsUnfile(object);
+        MVE_ComputeInertia(object);
+        MVE_PhysicsFile(object);
+    });
+}
+
+void MVE_RefreshOwnBodies(const MVE_MESH *mesh) {
+    if (!mesh) return;
+    std::vector<MVE_OBJECT *> users;
+    MVE_Engine().Registries.Objects.ForEach([&](MVE_OBJECT *object) {
+        if (object->pMesh == mesh && object->iOwnBody) users.push_back(object);
+    });
+    for (MVE_OBJECT *object : users) {
+        const MVE_BODY *old = MVE_GetBody(object->iOwnBody);
+        if (!old) continue;
+        // Made whole before it is put in place; a mesh the creator refuses leaves the old shape.
+        MVE_BODY *fresh = MVE_MakeBodyFromMesh(-1, mesh, old->iType, object->fOwnBodySize, "");
+        if (!fresh) continue;
+        {
+            Guard guard(PhysicsLock());
+            MVE_PhysicsUnfile(object);
+            object->pBody = fresh;
+            MVE_ComputeInertia(object);
+            MVE_PhysicsFile(object);
+        }
+        const int previous = object->iOwnBody;
+        object->iOwnBody = fresh->iID;
+        MVE_FreeBody(previous);
+    }
 }
 
 extern "C" int MVE_SetObjectMass(int id, float mass) {

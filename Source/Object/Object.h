@@ -65,6 +65,7 @@ struct MVE_OBJECT {
     m4f m4fWorld = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     int iPhysicsList = 0;                     // 0 none, 1 dynamic, 2 static (kept by the physics lists)
     int iOwnBody = 0;                         // body derived from this object's mesh; freed with the object
+    float fOwnBodySize = 1.0f;                // the size it was derived at (derived again when the mesh changes)
 };
 
 // The motion block is walked as consecutive v4f: keep it contiguous.
@@ -123,6 +124,12 @@ void MVE_RebuildNodeMatrix(MVE_NODE *node);
 // Objects that still use a body lose it and leave the physics lists (the body is being freed).
 void MVE_DetachBody(const MVE_BODY *body);
 void MVE_DetachMesh(const MVE_MESH *mesh);          // objects using it keep no pointer to it
+// The mesh changed in place (live reload): bodies derived from it for its objects are derived again,
+// each put in place under the physics lock with the inertia recomputed; mass and motion stay.
+void MVE_RefreshOwnBodies(const MVE_MESH *mesh);
+// A body's shape changed in place (live reload, lock held by the caller or not): the objects using it
+// have their inertia recomputed and are filed again; mass and motion stay.
+void MVE_RefreshBodyUsers(const MVE_BODY *body);
 void MVE_DetachMaterial(const MVE_MATERIAL *material);  // objects using it fall back to the default
 
 // Draw-list filing by material; the frame renderer keeps the lists, these are its entry points.

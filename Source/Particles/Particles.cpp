@@ -1,4 +1,4 @@
-// Particle emitters: creation, definition files, copying, the per-frame spawn/advance step and the
+// Particle emitters: creation, copying, the per-frame spawn/advance step and the
 // uploads of the four instance arrays. The emitter list is guarded by the particle lock; GL calls
 // are made only while a context is loaded, so emitters can be built and advanced without one.
 #include "Particles/Particles.h"
@@ -271,6 +271,8 @@ MVE_PARTICLE_EMITTER *Emitter(int id, const char *procedure) {
 
 }  // namespace
 
+void MVE_UpdateParticleTransform(MVE_PARTICLE_EMITTER *e) { UpdateTransform(e); }
+
 void MVE_BuildParticleDirection(MVE_PARTICLE_EMITTER *e) {
     float dx = e->v4fDirection.x, dy = e->v4fDirection.y, dz = e->v4fDirection.z;
     const float length = std::sqrt(dx * dx + dy * dy + dz * dz);
@@ -363,101 +365,6 @@ int MVE_CreateParticleEmitter(int id, int material, const char *name) {
     MVE_BuildParticleDirection(e);
     MVE_ResizeParticleArrays(e);
     UpdateTransform(e);
-    return handle;
-}
-
-int MVE_LoadParticleEmitterDefinition(int id, MVE_DEFINITION_NODE *node, const char *folder) {
-    (void)folder;
-    MVE_DEFINITION_NODE *section = node ? MVE_FindDefinitionNode(node, "ParticleEmitter", "", 0) : nullptr;
-    if (!section) {
-        MVE_LogFail(MVE_FAIL_NO_EMITTER_SECTION, kLoadDefinition);
-        return 0;
-    }
-    bool refused = false;
-    const int capacity = MVE_ReadDefinitionIntegerKey(MVE_FindDefinitionNode(section, "Emission\\MaxParticles", "", 0), 256,
-                                                      "MaxParticles", kLoadDefinition, &refused);
-    if (refused) return 0;
-    if (capacity < 1) {
-        // Nothing could ever be drawn, and a negative size would reach the arrays: refuse the file.
-        MVE_LogFail(MVE_FAIL_EMITTER_CAPACITY, kLoadDefinition);
-        return 0;
-    }
-    if (capacity > MVE_PARTICLES_MAX) {
-        // The arrays are allocated at once: a huge number would exhaust memory before any drawing.
-        MVE_LogFail(MVE_FAIL_EMITTER_CAPACITY_MAX, kLoadDefinition);
-        return 0;
-    }
-    Guard guard(Lock());
-    const std::string name = section->sValue;
-    const int handle = MVE_CreateParticleEmitter(id, -1, name.c_str());
-    MVE_PARTICLE_EMITTER *e = handle ? Emitter(handle) : nullptr;
-    if (!e) return 0;
-    auto find = [&](const char *path) { return MVE_FindDefinitionNode(section, path, "", 0); };
-    MVE_ReadDefinitionVector(find("Emission\\Size"), &e->v4fSize, 0, 0, 0, 0);
-    MVE_ReadDefinitionVector(find("Emission\\Direction"), &e->v4fDirection, 0, 1, 0, 0);
-    MVE_ReadDefinitionVector(find("Emission\\Position"), &e->v4fPosition, 0, 0, 0, 1);
-    MVE_BuildParticleDirection(e);
-    e->iMaxParticles = capacity;
-    MVE_ResizeParticleArrays(e);
-    std::string mode = MVE_ReadDefinitionString(find("Emission\\Mode"), "WORLD");
-    for (char &c : mode) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    e->iMode = mode == "LOCAL" ? MVE_PARTICLE_MODE_LOCAL : MVE_PARTICLE_MODE_WORLD;
-    std::string area = MVE_ReadDefinitionString(find("Emission\\Area"), "POINT");
-    for (char &c : area) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    e->iArea = area == "BOX" ? MVE_PARTICLE_AREA_BOX : (area == "RING" ? MVE_PARTICLE_AREA_RING : MVE_PARTICLE_AREA_POINT);
-    e->fFrequency = MVE_ReadDefinitionFloat(find("Emission\\Frequency"), 1.0f);
-    e->fAngle = MVE_ReadDefinitionFloat(find("Emission\\Angle"), 0.0f);
-    e->fForce = MVE_ReadDefinitionFloat(find("Emission\\Force"), 0.0f);
-    MVE_ReadDefinitionRange(find("Emission\\Radius"), e->fRadius, 1, 1);
-    MVE_ReadDefinitionRange(find("Emission\\Velocity"), e->fVelocity, 1, 1);
-
-    if (MVE_DEFINITION_NODE *m = find("Particle\\Material")) {
-        const std::string word = m->sValue;
-        if (!word.empty()) {
-            MVE_MATERIAL *known = MVE_Engine().Registries.Materials.GetByName(word);
-            if (known) {
-                e->iMaterial = MVE_HandleOf(known);
-            } else {
-                MVE_LogFail("Material not found: " + word, kLoadDefinition);
-            }
-        } else {
-            // An inline block: the material's own keys sit under it.
-            MVE_DEFINITION_NODE *parent = find("Particle");
-            const int made = parent ? MVE_LoadMaterialDefinition(-1, parent, "") : 0;
-            if (made) e->iMaterial = made;
-        }
-    }
-    MVE_MATERIAL *material = EmitterMaterial(e);
-    MVE_ReadDefinitionRange(find("Particle\\Intensity"), e->fIntensity, 1, 1);
-    MVE_ReadDefinitionRange(find("Particle\\FadeOut"), e->fFadeOut, 0, 0);
-    MVE_ReadDefinitionRange(find("Particle\\FadeIn"), e->fFadeIn, 0, 0);
-    MVE_ReadDefinitionRange(find("Particle\\LifeTime"), e->fLifeTime, 1, 1);
-    e->fLifeTime[0] *= 1000.0f;
-    e->fLifeTime[1] *= 1000.0f;
-    MVE_ReadDefinitionRange(find("Particle\\Size"), e->fSize, 1, 1);
-    MVE_ReadDefinitionRange(find("Particle\\Raise"), e->fRaise, 0, 0);
-    e->v4fColor = material ? material->v4fColor : v4f{1, 1, 1, 1};
-    if (MVE_DEFINITION_NODE *c = find("Particle\\Color")) MVE_ReadDefinitionColor(c, &e->v4fColor, 0xFFFFFFFFu);
-    MVE_ReadDefinitionRange(find("Particle\\Orientation"), e->fOrientation, 0, 0);
-    MVE_ReadDefinitionRange(find("Particle\\Rotation"), e->fRotation, 0, 0);
-    for (int k = 0; k < 2; ++k) {
-        e->fOrientation[k] *= kDegrees;
-        e->fRotation[k] *= kDegrees;
-    }
-    UpdateTransform(e);
-    return handle;
-}
-
-int MVE_LoadParticleEmitter(int id, const char *file) {
-    MVE_DEFINITION_NODE *root = MVE_ReadDefinitionFile(file ? file : "");
-    if (!root) {
-        const std::string &why = MVE_Engine().Definition.sLastFailure;
-        MVE_LogFail(why.empty() ? "Fail: File not found!" : why, "MVE_LoadParticleEmitter");
-        return 0;
-    }
-    const std::string folder = MVE_GetDefinitionFolder(root);
-    const int handle = MVE_LoadParticleEmitterDefinition(id, root, folder.c_str());
-    MVE_FreeDefinitionNode(root, 1);
     return handle;
 }
 

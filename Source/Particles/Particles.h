@@ -70,6 +70,8 @@ struct MVE_PARTICLE_EMITTER {
     MVE_MATERIAL *Material = nullptr;  // refreshed from iMaterial at every use, so a freed material is never reached
     int iMaterial = 0;                 // handle of the material
     int iLastEmission = 0;             // milliseconds; 0 until the first update
+    int iOwnMaterial = 0;              // material made from a block inside its definition section (a
+                                       // reload of the section reloads it in place)
     // Instance arrays, iMaxParticles + 1 entries each: the CPU copies uploaded every frame.
     std::vector<v4f> Positions;
     std::vector<float> Sizes;
@@ -120,6 +122,12 @@ void MVE_BuildParticleDirection(MVE_PARTICLE_EMITTER *emitter);
 // Resizes the instance arrays (and the GL buffers when a context exists) to iMaxParticles + 1;
 // beyond a smaller capacity the youngest live particles go.
 void MVE_ResizeParticleArrays(MVE_PARTICLE_EMITTER *emitter);
+// The world matrix from the emitter's position and rotation.
+void MVE_UpdateParticleTransform(MVE_PARTICLE_EMITTER *emitter);
+// Live reload: a ParticleEmitter section applied again to the emitter it made. Its settings, capacity
+// and material follow the file; where the program placed it, its movement and whether it emits stay,
+// as do its live particles. 1 done; 0 after red rows, the emitter as it was.
+int MVE_ReloadEmitterSection(int handle, MVE_DEFINITION_NODE *section);
 // Registry release hooks.
 void MVE_ReleaseParticleEmitter(MVE_PARTICLE_EMITTER *emitter);
 void MVE_ReleaseBillboard(MVE_BILLBOARD *billboard);

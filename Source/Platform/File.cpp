@@ -3,6 +3,7 @@
 // before a byte is read) and never hands out more bytes than the kind may hold, however the file
 // changes while it is read.
 #include "Platform/Platform.h"
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
@@ -50,6 +51,17 @@ int CloseBounded(void *cookie) {
 }
 
 const cookie_io_functions_t kBounded = {ReadBounded, nullptr, SeekBounded, CloseBounded};
+
+std::atomic<MVE_FILE_OBSERVER> g_observer{nullptr};
+
+MVE_FILE_STAMP StampOf(const struct stat &st) {
+    MVE_FILE_STAMP stamp;
+    stamp.uDevice = static_cast<uint64_t>(st.st_dev);
+    stamp.uInode = static_cast<uint64_t>(st.st_ino);
+    stamp.uSize = static_cast<uint64_t>(st.st_size);
+    stamp.iModified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+}
 
 }  // namespace
 
@@ -104,7 +116,17 @@ std::FILE *MVE_OpenRegularFile(const char *path, MVE_FILE_KIND kind, std::string
         return nullptr;
     }
     if (size) *size = static_cast<uint64_t>(st.st_size);
+    if (MVE_FILE_OBSERVER observer = g_observer.load(std::memory_order_acquire)) observer(path, kind, StampOf(st));
     return file;
+}
+
+void MVE_SetFileObserver(MVE_FILE_OBSERVER observer) { g_observer.store(observer, std::memory_order_release); }
+
+int MVE_PlatformFileStamp(const char *path, MVE_FILE_STAMP *stamp) {
+    struct stat st;
+    if (!path || stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    if (stamp) *stamp = StampOf(st);
+    return 1;
 }
 
 int MVE_ReadRegularFile(const char *path, MVE_FILE_KIND kind, std::vector<uint8_t> &bytes, std::string &failure) {

@@ -41,6 +41,49 @@ std::FILE *MVE_OpenRegularFile(const char *path, MVE_FILE_KIND kind, std::string
 // had is a failure, never an abort).
 int MVE_ReadRegularFile(const char *path, MVE_FILE_KIND kind, std::vector<uint8_t> &bytes, std::string &failure);
 
+// What identifies one version of a file: a save that replaces or rewrites it changes at least one field.
+struct MVE_FILE_STAMP {
+    uint64_t uDevice = 0, uInode = 0, uSize = 0;
+    int64_t iModified = 0;          // nanoseconds
+    bool operator==(const MVE_FILE_STAMP &) const = default;
+};
+// The stamp of a regular file; 0 when there is none (missing, or not a regular file).
+int MVE_PlatformFileStamp(const char *path, MVE_FILE_STAMP *stamp);
+// Told of every file the door opened (after the checks, before a byte is read), on the thread that
+// opened it. The live-reload module sets it; it must be cheap and never open a file itself.
+typedef void (*MVE_FILE_OBSERVER)(const char *path, MVE_FILE_KIND kind, const MVE_FILE_STAMP &stamp);
+void MVE_SetFileObserver(MVE_FILE_OBSERVER observer);
+
+// ---------------------------------------------------------------- Watching files (Platform/Watch.cpp, inotify)
+
+// Folders are watched rather than files, so that a save that replaces a file (a temporary file renamed
+// over it, delete and create) is seen as a change of the same name. Main thread; never blocks.
+enum : uint32_t {
+    MVE_WATCH_WRITTEN = 1,          // bytes were written (the writer may still hold it open)
+    MVE_WATCH_CLOSED = 2,           // a writer closed it
+    MVE_WATCH_REPLACED = 4,         // renamed onto the name (complete, as a renamed file is)
+    MVE_WATCH_REMOVED = 8,          // deleted, or renamed away
+    MVE_WATCH_ATTRIBUTES = 16,      // times or permissions changed (touch)
+    MVE_WATCH_FOLDER_GONE = 32,     // the folder itself went (sName empty); its watch has ended
+    MVE_WATCH_OVERFLOW = 64,        // events were lost (sFolder and sName empty): look at every file
+    MVE_WATCH_CREATED = 128,        // created (a writer usually follows)
+};
+struct MVE_WATCH_EVENT {
+    std::string sFolder;            // as given to MVE_PlatformWatchFolder
+    std::string sName;
+    uint32_t uWhat = 0;             // MVE_WATCH_*
+};
+struct MVE_WATCHER;
+MVE_WATCHER *MVE_PlatformOpenWatcher(std::string &error);   // null with the reason
+void MVE_PlatformCloseWatcher(MVE_WATCHER *watcher);
+int MVE_PlatformWatchFolder(MVE_WATCHER *watcher, const std::string &folder, std::string &error); // 1 watched
+// Appends the events that arrived since the last call; returns how many. One system call when there are none.
+int MVE_PlatformReadWatcher(MVE_WATCHER *watcher, std::vector<MVE_WATCH_EVENT> &out);
+// The folder of a path as an absolute path without links, and the file's name; 0 when the folder
+// cannot be resolved. A file that is itself a link also gives the folder and name of its target.
+int MVE_PlatformResolveFile(const char *path, std::string &folder, std::string &name, std::string *linkFolder,
+                            std::string *linkName);
+
 // ---------------------------------------------------------------- Window and context
 
 enum : int {

@@ -18,7 +18,7 @@ MVE_RENDER_STATE &R() { return MVE_Engine().Render; }
 void DeleteStripIndices(MVE_STRIP_MESH &strip) {
     if (strip.uIndexBuffer && MVE_Engine().GL.iLoaded) MVE_gl().glDeleteBuffers(1, &strip.uIndexBuffer);
     strip.uIndexBuffer = 0;
-    strip.iBuiltFor = 0;
+    strip.uBuiltFor = 0;
 }
 
 // The strip form of a triangle mesh: every triangle a three-index strip, ended by the restart
@@ -38,7 +38,7 @@ bool BuildStripIndices(MVE_STRIP_MESH &strip, const MVE_MESH &mesh) {
                     GL_STATIC_DRAW);
     gl.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     strip.iIndices = static_cast<int>(indices.size());
-    strip.iBuiltFor = mesh.iVertexArray;
+    strip.uBuiltFor = mesh.uUpload;
     return true;
 }
 
@@ -126,8 +126,8 @@ int MVE_DrawStripMeshes() {
         MVE_MATERIAL *material = MVE_GetMaterial(strip.iMaterial);
         MVE_SHADER *shader = material ? MVE_MaterialShader(material) : nullptr;
         if (!mesh || mesh->iVertexArray <= 0 || mesh->iIndices <= 0 || !shader || !shader->uProgram) continue;
-        // A mesh finished again has new GL objects: its strip indices follow.
-        if (strip.iBuiltFor != mesh->iVertexArray && !BuildStripIndices(strip, *mesh)) continue;
+        // A mesh finished again (or reloaded) may have new triangles: its strip indices follow.
+        if (strip.uBuiltFor != mesh->uUpload && !BuildStripIndices(strip, *mesh)) continue;
         MVE_UseShaderProgram(shader, 0);
         MVE_ApplyMaterial(material);
         MVE_UploadModel(r.Camera.m4fView, 1);

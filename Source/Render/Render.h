@@ -88,7 +88,8 @@ struct MVE_SKY_MESH {
 struct MVE_STRIP_MESH {
     int iMesh = 0, iMaterial = 0;
     unsigned int uIndexBuffer = 0;        // the mesh's triangles as restart-separated strips
-    int iIndices = 0, iBuiltFor = 0;      // iBuiltFor: the mesh vertex array the indices were made for
+    int iIndices = 0;
+    uint64_t uBuiltFor = 0;               // the mesh upload (MVE_MESH::uUpload) the indices were made for
 };
 
 struct MVE_RENDER_STATE {

@@ -2,6 +2,7 @@
 // the end of every frame (timing and swap), vertical sync, the blend cache and screenshots.
 // Main thread only, which owns the context. Never calls GL before every entry point was found.
 #include "Render/Screen.h"
+#include "Reload/Reload.h"
 #include "Core/Engine.h"
 #include "Core/Startup.h"
 #include "MVE.h"
@@ -366,6 +367,8 @@ extern "C" int MVE_FlipBuffers(void) {
     }
     MVE_ReplayFrameEnd(&t.fFrameTime, &t.fFramesPerSecond);
     if (s.pContext) MVE_PlatformSwapBuffers();
+    // Between two frames: what a save changed is in place before the next frame draws anything.
+    MVE_ApplyLiveReload();
     return 0;
 }
 

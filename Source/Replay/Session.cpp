@@ -304,14 +304,17 @@ extern "C" int MVE_SetQuitScreenshot(const char *file) {
 }
 
 extern "C" int MVE_HandleCommandLine(int argc, char **argv) {
+    // One table for every switch: those with a file take it as the next word or after '='.
     static const struct {
         const char *sName;
-        int (*pfnApply)(const char *file);
+        int (*pfnApply)(const char *file);   // a switch that takes a file
+        int (*pfnSwitch)(void);              // a switch on its own
     } kOptions[] = {
-        {"--record", MVE_StartRecording},
-        {"--replay", MVE_StartReplay},
-        {"--hashes", MVE_WriteFrameHashes},
-        {"--screenshot", MVE_SetQuitScreenshot},
+        {"--record", MVE_StartRecording, nullptr},
+        {"--replay", MVE_StartReplay, nullptr},
+        {"--hashes", MVE_WriteFrameHashes, nullptr},
+        {"--screenshot", MVE_SetQuitScreenshot, nullptr},
+        {"--live-reload", nullptr, [] { return MVE_EnableLiveReload(1); }},
     };
     int ok = 1;
     for (int i = 1; argv && i < argc; ++i) {
@@ -320,6 +323,16 @@ extern "C" int MVE_HandleCommandLine(int argc, char **argv) {
         for (const auto &option : kOptions) {
             const size_t n = std::strlen(option.sName);
             if (std::strncmp(arg, option.sName, n) != 0 || (arg[n] != '\0' && arg[n] != '=')) continue;
+            if (option.pfnSwitch) {
+                if (arg[n] == '=') {
+                    MVE_ReplayFail(std::string("Fail: The option ") + option.sName + " takes no value!",
+                                   "MVE_HandleCommandLine");
+                    ok = 0;
+                } else if (!option.pfnSwitch()) {
+                    ok = 0;
+                }
+                break;
+            }
             const char *file = arg[n] == '=' ? arg + n + 1 : (i + 1 < argc ? argv[++i] : nullptr);
             if (!file || !*file) {
                 MVE_ReplayFail(std::string("Fail: The option ") + option.sName + " needs a file name!",

@@ -5,6 +5,7 @@
 #include "Core/Engine.h"
 #include "Log/Log.h"
 #include "Material/Material.h"
+#include "Reload/Reload.h"
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -135,7 +136,8 @@ static MVE_SHADER *Resolve(int id, const char *procedure) {
     return shader;
 }
 
-static int CatchStage(int id, GLenum type, const char *start, const char *end, const char *procedure) {
+static int CatchStage(int id, GLenum type, const char *start, const char *end, const char *procedure,
+                      const char *file = nullptr) {
     MVE_SHADER *shader = Resolve(id, procedure);
     if (!shader) return 0;
     if (!start || !end || end < start) {
@@ -148,6 +150,7 @@ static int CatchStage(int id, GLenum type, const char *start, const char *end, c
     // Attached even when it failed: the link then fails and says so, and freeing finds every stage.
     MVE_gl().glAttachShader(shader->uProgram, stage);
     MVE_gl().glDeleteShader(stage);
+    shader->Stages.push_back({stage, type, file ? MVE_ReloadPath(file) : std::string()});
     return compiled ? 1 : 0;
 }
 
@@ -170,13 +173,92 @@ bool MVE_ReadShaderFile(const char *file, std::string &text, std::string &failur
     return true;
 }
 
+// ---------------------------------------------------------------- building a program again (live reload)
+
+static int RebuildStages(int handle);
+
+static void BindStages(MVE_ReloadScope &scope, MVE_SHADER *shader, bool add) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_SHADER;
+    target.iHandle = MVE_HandleOf(shader);
+    target.sName = shader->sName;
+    const int handle = target.iHandle;
+    scope.Bind(target, [handle] { return RebuildStages(handle); }, add);
+}
+
+// The source a stage was compiled from, as GL keeps it.
+static std::string StageSource(GLuint object) {
+    const MVE_GL_TABLE &gl = MVE_gl();
+    GLint length = 0;
+    gl.glGetShaderiv(object, GL_SHADER_SOURCE_LENGTH, &length);
+    std::string text(static_cast<size_t>(std::max(0, length)), '\0');
+    GLsizei written = 0;
+    if (length > 0) gl.glGetShaderSource(object, length, &written, text.data());
+    text.resize(static_cast<size_t>(std::max(0, written)));
+    return text;
+}
+
+// Every stage compiled again (files read again) into a new program that must compile and link
+// before it takes the old one's place; the uniforms keep their slots and find their new locations.
+static int RebuildStages(int handle) {
+    static const char *const kProcedure = "MVE_LinkShader";
+    MVE_ReloadScope scope;
+    MVE_SHADER *shader = GLReady() ? MVE_GetShader(handle) : nullptr;
+    if (!shader || shader->Stages.empty()) return 0;
+    const MVE_GL_TABLE &gl = MVE_gl();
+    std::vector<std::string> sources;
+    for (const MVE_SHADER_STAGE &stage : shader->Stages) {
+        std::string text, failure;
+        if (stage.sFile.empty()) text = StageSource(stage.uObject);
+        else if (!MVE_ReadShaderFile(stage.sFile.c_str(), text, failure)) {
+            MVE_LogFail(failure + " " + stage.sFile, kProcedure);
+            return 0;
+        }
+        sources.push_back(std::move(text));
+    }
+    const GLuint program = gl.glCreateProgram();
+    std::vector<MVE_SHADER_STAGE> stages;
+    bool compiled = true;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const MVE_SHADER_STAGE &old = shader->Stages[i];
+        const char *label = old.uType == GL_VERTEX_SHADER ? " [VertexShader]: " : " [FragmentShader]: ";
+        bool ok = false;
+        const GLuint object = MVE_CompileStage(old.uType, sources[i].data(), sources[i].size(),
+                                               shader->sName + label, kProcedure, &ok);
+        gl.glAttachShader(program, object);
+        gl.glDeleteShader(object);
+        stages.push_back({object, old.uType, old.sFile});
+        compiled &= ok;
+    }
+    MVE_BindFixedNumbering(program);
+    if (!compiled || !MVE_LinkProgram(program, shader->sName, kProcedure)) {
+        MVE_DeleteProgramAndStages(program);
+        return 0;
+    }
+    MVE_BindKnownBlocks(program);
+    const GLuint old = shader->uProgram;
+    shader->uProgram = program;
+    shader->Stages = std::move(stages);
+    for (auto *list : {&shader->Samplers, &shader->Integers, &shader->Floats, &shader->Vectors, &shader->Vectors4,
+                       &shader->Matrices3, &shader->Matrices4})
+        for (MVE_SHADER_UNIFORM &u : *list) u.iLocation = gl.glGetUniformLocation(program, u.sName.c_str());
+    MVE_DeleteProgramAndStages(old);
+    BindStages(scope, shader, false);
+    return 1;
+}
+
 static int LoadStage(int id, GLenum type, const char *file, const char *procedure) {
+    MVE_ReloadScope scope;
     std::string text, failure;
     if (!MVE_ReadShaderFile(file, text, failure)) {
         MVE_LogFail(failure + " " + std::string(file ? file : ""), procedure);
         return 0;
     }
-    return CatchStage(id, type, text.data(), text.data() + text.size(), procedure);
+    const int result = CatchStage(id, type, text.data(), text.data() + text.size(), procedure, file);
+    // Bound even when it did not compile: saving the file mended builds the program again.
+    if (MVE_SHADER *shader = GLReady() ? MVE_GetShader(id) : nullptr)
+        if (!shader->Stages.empty() && !shader->Stages.back().sFile.empty()) BindStages(scope, shader, true);
+    return result;
 }
 
 extern "C" int MVE_LoadVertexShader(int shader, const char *file) {
@@ -215,6 +297,7 @@ int MVE_AddUniformToEntry(MVE_SHADER *shader, int kind, const char *name, int sl
     }
     MVE_SHADER_UNIFORM u;
     u.iLocation = MVE_gl().glGetUniformLocation(shader->uProgram, name ? name : "");
+    u.sName = name ? name : "";
     u.iC = c;
     u.iB = b;
     u.iAB = a + b;
@@ -284,4 +367,5 @@ void MVE_ReleaseShader(MVE_SHADER *shader) {
     MVE_DeleteProgramAndStages(shader->uProgram);
     shader->uProgram = 0;
     shader->Slots.clear();
+    shader->Stages.clear();
 }

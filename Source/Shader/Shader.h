@@ -64,6 +64,15 @@ enum : int {
 struct MVE_SHADER_UNIFORM {
     GLint iLocation = -1;   // -1 when the linker removed the uniform (setting it is then ignored by GL)
     int iC = 1, iB = 0, iAB = 0;
+    std::string sName;      // found again in a program built anew (live reload)
+};
+
+// A stage attached to a program by MVE_Catch/Load*Shader, kept so that the program can be built
+// again: a stage from a file reads the file again, one from memory keeps its source in GL.
+struct MVE_SHADER_STAGE {
+    GLuint uObject = 0;     // the GL shader (flagged for deletion; it lives while attached)
+    GLenum uType = 0;
+    std::string sFile;      // empty for a stage caught from memory
 };
 
 struct MVE_SHADER {
@@ -79,6 +88,7 @@ struct MVE_SHADER {
     std::deque<MVE_SHADER_UNIFORM> Samplers, Integers, Floats, Vectors, Vectors4, Matrices3, Matrices4;
     // Materials drawn with this program, in draw order (filled by the material module).
     std::vector<MVE_MATERIAL *> Materials;
+    std::vector<MVE_SHADER_STAGE> Stages;   // stages attached one by one, in order
 };
 
 // Location of a registered slot, -1 when the slot is empty or out of range (GL ignores -1).

@@ -7,6 +7,7 @@
 #include "Shader/ShaderPrivate.h"
 #include "Core/Engine.h"
 #include "Log/Log.h"
+#include "Reload/Reload.h"
 #include <cstdlib>
 #include <functional>
 #include <set>
@@ -94,14 +95,12 @@ std::vector<std::pair<int, std::string>> MVE_FindShaderLocations(const std::stri
     return found;
 }
 
-int MVE_BuildReflectedShader(int id, int type, int flag, int group, const std::string &vertex,
-                             const std::string &fragment, const char *name, const char *procedure) {
-    if (MVE_Engine().GL.iLoaded == 0) {
-        MVE_LogFail("Fail: No OpenGL context!", procedure);
-        return 0;
-    }
+namespace {
+
+// Compiles both stages, binds what the reflection finds, links. The program, or 0 after red rows.
+GLuint CompileAndLink(const std::string &vertex, const std::string &fragment, const std::string &title,
+                      const char *procedure) {
     const MVE_GL_TABLE &gl = MVE_gl();
-    const std::string title = name ? name : "";
     GLuint program = gl.glCreateProgram();
     bool vertexOK = false, fragmentOK = false;
     GLuint vs = MVE_CompileStage(GL_VERTEX_SHADER, vertex.data(), vertex.size(), title + " [VertexShader]: ",
@@ -117,21 +116,16 @@ int MVE_BuildReflectedShader(int id, int type, int flag, int group, const std::s
         gl.glBindAttribLocation(program, static_cast<GLuint>(location), attribute.c_str());
     for (const auto &[number, output] : MVE_FindShaderLocations(fragment, 1))
         gl.glBindFragDataLocation(program, static_cast<GLuint>(number), output.c_str());
-    // A program that did not compile or link is refused before it reaches the registry, so the
-    // entry registered under this ID or name before keeps working.
     if (!vertexOK || !fragmentOK || !MVE_LinkProgram(program, title, procedure)) {
         MVE_LogFail("Fail: Shader program not built: " + title, procedure);
         MVE_DeleteProgramAndStages(program);
         return 0;
     }
-    int handle = 0;
-    MVE_SHADER *shader = MVE_RegisterShader(id, flag, name, program, &handle);
-    if (!shader) {
-        MVE_DeleteProgramAndStages(program);
-        return 0;
-    }
-    if (type >= 1 && type < MVE_PROGRAM_TABLE_SIZE) MVE_Shaders().BuiltIn[type] = handle;
+    return program;
+}
 
+// The shared blocks and plain uniforms the sources declare, bound and registered on the entry's program.
+void Reflect(MVE_SHADER *shader, const std::string &vertex, const std::string &fragment) {
     std::set<std::string> bound;
     for (const std::string *source : {&vertex, &fragment}) {
         ForEachMatch(kBlockPattern, *source, [&](const std::vector<std::string> &g) {
@@ -143,7 +137,7 @@ int MVE_BuildReflectedShader(int id, int type, int flag, int group, const std::s
             else if (block == "Material") buffer = MVE_BUFFER_MATERIAL;
             else if (block == "Misc") buffer = MVE_BUFFER_MISC;
             if (buffer < 0 || !bound.insert(block).second) return;
-            MVE_BindBlock(program, block.c_str(), buffer);
+            MVE_BindBlock(shader->uProgram, block.c_str(), buffer);
         });
     }
     int slot = 0;
@@ -157,6 +151,82 @@ int MVE_BuildReflectedShader(int id, int type, int flag, int group, const std::s
             slot++;
         });
     }
+}
+
+bool ReadSources(const char *vertexFile, const char *fragmentFile, std::string &vertex, std::string &fragment,
+                 const char *procedure) {
+    std::string failure;
+    for (auto [file, text] : {std::pair{vertexFile, &vertex}, std::pair{fragmentFile, &fragment}}) {
+        if (!MVE_ReadShaderFile(file, *text, failure)) {
+            MVE_LogFail(failure + " " + std::string(file ? file : ""), procedure);
+            return false;
+        }
+    }
+    return true;
+}
+
+int ReloadShaderFiles(int handle, const std::string &vertexFile, const std::string &fragmentFile);
+
+void BindShaderFiles(MVE_ReloadScope &scope, int handle, const std::string &name, const std::string &vertexFile,
+                     const std::string &fragmentFile) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_SHADER;
+    target.iHandle = handle;
+    target.sName = name;
+    scope.Bind(target, [handle, v = MVE_ReloadPath(vertexFile), f = MVE_ReloadPath(fragmentFile)] {
+        return ReloadShaderFiles(handle, v, f);
+    });
+}
+
+// Both files again into a new program, reflected into a scratch entry; only a program that compiled
+// and linked takes the old one's place, with the uniform slots its sources give now.
+int ReloadShaderFiles(int handle, const std::string &vertexFile, const std::string &fragmentFile) {
+    static const char *const kProcedure = "MVE_LoadShader";
+    MVE_ReloadScope scope;
+    std::string vertex, fragment;
+    if (!ReadSources(vertexFile.c_str(), fragmentFile.c_str(), vertex, fragment, kProcedure)) return 0;
+    MVE_SHADER *shader = MVE_Engine().GL.iLoaded ? MVE_GetShader(handle) : nullptr;
+    if (!shader) return 0;
+    const GLuint program = CompileAndLink(vertex, fragment, shader->sName, kProcedure);
+    if (!program) return 0;
+    MVE_SHADER scratch;
+    scratch.uProgram = program;
+    Reflect(&scratch, vertex, fragment);
+    std::swap(shader->uProgram, scratch.uProgram);
+    std::swap(shader->Slots, scratch.Slots);
+    std::swap(shader->Samplers, scratch.Samplers);
+    std::swap(shader->Integers, scratch.Integers);
+    std::swap(shader->Floats, scratch.Floats);
+    std::swap(shader->Vectors, scratch.Vectors);
+    std::swap(shader->Vectors4, scratch.Vectors4);
+    std::swap(shader->Matrices3, scratch.Matrices3);
+    std::swap(shader->Matrices4, scratch.Matrices4);
+    MVE_DeleteProgramAndStages(scratch.uProgram);
+    BindShaderFiles(scope, handle, shader->sName, vertexFile, fragmentFile);
+    return 1;
+}
+
+}  // namespace
+
+int MVE_BuildReflectedShader(int id, int type, int flag, int group, const std::string &vertex,
+                             const std::string &fragment, const char *name, const char *procedure) {
+    if (MVE_Engine().GL.iLoaded == 0) {
+        MVE_LogFail("Fail: No OpenGL context!", procedure);
+        return 0;
+    }
+    const std::string title = name ? name : "";
+    // A program that did not compile or link is refused before it reaches the registry, so the
+    // entry registered under this ID or name before keeps working.
+    const GLuint program = CompileAndLink(vertex, fragment, title, procedure);
+    if (!program) return 0;
+    int handle = 0;
+    MVE_SHADER *shader = MVE_RegisterShader(id, flag, name, program, &handle);
+    if (!shader) {
+        MVE_DeleteProgramAndStages(program);
+        return 0;
+    }
+    if (type >= 1 && type < MVE_PROGRAM_TABLE_SIZE) MVE_Shaders().BuiltIn[type] = handle;
+    Reflect(shader, vertex, fragment);
     shader->iType = type;
     MVE_AddEntryToRenderGroup(shader, group);
     return handle;
@@ -173,12 +243,10 @@ extern "C" int MVE_CatchShader(int type, int flag, int group, const char *vertex
 }
 
 extern "C" int MVE_LoadShader(int id, int group, const char *vertexFile, const char *fragmentFile, const char *name) {
-    std::string vertex, fragment, failure;
-    for (auto [file, text] : {std::pair{vertexFile, &vertex}, std::pair{fragmentFile, &fragment}}) {
-        if (!MVE_ReadShaderFile(file, *text, failure)) {
-            MVE_LogFail(failure + " " + std::string(file ? file : ""), "MVE_LoadShader");
-            return 0;
-        }
-    }
-    return MVE_BuildReflectedShader(id, 0, 1, group, vertex, fragment, name, "MVE_LoadShader");
+    MVE_ReloadScope scope;
+    std::string vertex, fragment;
+    if (!ReadSources(vertexFile, fragmentFile, vertex, fragment, "MVE_LoadShader")) return 0;
+    const int handle = MVE_BuildReflectedShader(id, 0, 1, group, vertex, fragment, name, "MVE_LoadShader");
+    if (handle) BindShaderFiles(scope, handle, name ? name : "", vertexFile, fragmentFile);
+    return handle;
 }

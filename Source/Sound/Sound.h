@@ -76,6 +76,9 @@ void MVE_PlayCollisionSound(int sound, float fraction, const v4f *point);
 // Hands a playing record's volume, pan and frequency to its channel (lock held).
 void MVE_ApplySoundMix(MVE_SOUND *sound, float dt);
 void MVE_ShutdownSound();                                                // frees every sound, closes the device
+// Live reload: a Sound section applied again to the sound it made (its file may be another now). A
+// sound that plays on its own channel starts again with the new samples. 1 done, 0 (red rows).
+int MVE_ReloadSoundSection(int handle, MVE_DEFINITION_NODE *section);
 
 // Texts of the debugger reports and log rows (tests refer to them).
 inline constexpr const char *MVE_SOUND_NOT_FOUND = "Sound : MVE_LoadSoundFile() : File does not exist ('";

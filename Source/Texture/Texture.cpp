@@ -7,6 +7,7 @@
 #include "Log/Log.h"
 #include "Material/Material.h"
 #include "Platform/Platform.h"
+#include "Reload/Reload.h"
 #include "Texture/TexturePrivate.h"
 #include <cstring>
 #include <vector>
@@ -74,8 +75,11 @@ void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int ma
                    const char *procedure) {
     const MVE_GL_TABLE &gl = MVE_gl();
     const GLenum target = static_cast<GLenum>(texture->iTarget);
-    gl.glGenTextures(1, &texture->iTexture);
+    // A texture that has its GL name keeps it (a reload): whatever holds the name sees the new image.
+    if (!texture->iTexture) gl.glGenTextures(1, &texture->iTexture);
     gl.glBindTexture(target, texture->iTexture);
+    const int hadAnisotropy = texture->iAnisotropy;
+    texture->iAnisotropy = 0;
     if (mipmaps > 0) {
         gl.glTexParameteri(target, GL_TEXTURE_BASE_LEVEL, 0);
         gl.glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, mipmaps);
@@ -113,6 +117,7 @@ void SetupSampling(MVE_TEXTURE *texture, unsigned int minFilter, unsigned int ma
         texture->iAnisotropy = static_cast<int>(amount);
         row = std::to_string(texture->iAnisotropy) + "x";
     }
+    if (hadAnisotropy && !texture->iAnisotropy) gl.glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY, 1.0f);
     if (procedure) MVE_Log(("Anisotropic filtering: " + row).c_str(), MVE_LOG_DETAIL, 0, 0, "", procedure);
 }
 
@@ -142,6 +147,16 @@ int NeedScreen(const char *procedure) {
     if (MVE_TexturesReady()) return 1;
     MVE_LogFail(MVE_FAIL_NO_SCREEN_TEXTURE, procedure);
     return 0;
+}
+
+void PutImage(MVE_TEXTURE *texture, const MVE_IMAGE &image, unsigned int filter, int mipmaps, const char *procedure) {
+    texture->iTarget = GL_TEXTURE_2D;
+    texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
+    texture->iAlpha = MVE_ImageHasAlpha(image);
+    SetSize(texture, image.iWidth, image.iHeight);
+    SetupSampling(texture, filter, filter, texture->iMipmaps, procedure);
+    MVE_UploadImage(image, 0, MVE_IGNORE);
+    FinishMipmaps(texture);
 }
 
 }  // namespace mve_texture
@@ -197,26 +212,50 @@ extern "C" int MVE_SetTextureFilter(int filter) {
     return 0;
 }
 
+namespace {
+
+int ReloadTextureFile(int handle, const std::string &path, unsigned int filter, int mipmaps, const std::string &name);
+
+void BindTextureFile(MVE_ReloadScope &scope, int handle, const std::string &path, unsigned int filter, int mipmaps,
+                     const std::string &name) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_TEXTURE;
+    target.iHandle = handle;
+    target.sName = name;
+    scope.Bind(target, [=, path = MVE_ReloadPath(path)] { return ReloadTextureFile(handle, path, filter, mipmaps, name); });
+}
+
+// The image file again, into the texture that is there: same GL name, same filter and mipmaps.
+int ReloadTextureFile(int handle, const std::string &path, unsigned int filter, int mipmaps, const std::string &name) {
+    static const char *const kProcedure = "MVE_LoadTextureFile";
+    MVE_ReloadScope scope;
+    MVE_IMAGE image;
+    if (!NeedScreen(kProcedure) || !Decode(path, image, kProcedure)) return 0;
+    MVE_TEXTURE *texture = MVE_GetTexture(handle);
+    if (!texture) return 0;
+    PutImage(texture, image, filter, mipmaps, nullptr);
+    BindTextureFile(scope, handle, path, filter, mipmaps, name);
+    return 1;
+}
+
+}  // namespace
+
 extern "C" int MVE_LoadTextureFile(int id, const char *file, int filter, int mipmaps, const char *name) {
     static const char *const kProcedure = "MVE_LoadTextureFile";
     const std::string path = MVE_NativePath(file ? file : "");
     MVE_LogHeading("Load Texture: " + std::string(file ? file : ""), __LINE__, __FILE__, kProcedure);
     if (!NeedScreen(kProcedure)) return 0;
+    MVE_ReloadScope scope;
     MVE_IMAGE image;
     if (!Decode(path, image, kProcedure)) return 0;
     const std::string label = name && *name ? std::string(name) : FilePart(path);
     int handle = 0;
     MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, label.c_str(), &handle);
     if (!texture) return 0;
-    texture->iTarget = GL_TEXTURE_2D;
-    texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
-    texture->iAlpha = MVE_ImageHasAlpha(image);
-    SetSize(texture, image.iWidth, image.iHeight);
     const unsigned int f = ResolveFilter(filter);
-    SetupSampling(texture, f, f, texture->iMipmaps, kProcedure);
-    MVE_UploadImage(image, 0, MVE_IGNORE);
-    FinishMipmaps(texture);
+    PutImage(texture, image, f, mipmaps, kProcedure);
     MVE_LogOK(kProcedure);
+    BindTextureFile(scope, handle, path, f, mipmaps, label);
     return handle;
 }
 
@@ -264,27 +303,70 @@ extern "C" int MVE_CatchTexture(int id, const void *data, int64_t size, int filt
 
 namespace {
 
+bool SquareFaces(const MVE_IMAGE (&faces)[6], const char *procedure) {
+    for (const MVE_IMAGE &face : faces)
+        if (face.iWidth != faces[0].iWidth || face.iHeight != faces[0].iWidth) {
+            MVE_LogFail("Fail: Cube map faces must be square and of one size!", procedure);
+            return false;
+        }
+    return true;
+}
+
+void PutFaces(MVE_TEXTURE *texture, const MVE_IMAGE (&faces)[6], unsigned int filter, int mipmaps, const char *procedure) {
+    texture->iTarget = GL_TEXTURE_CUBE_MAP;
+    texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
+    texture->iAlpha = 0;
+    for (const MVE_IMAGE &face : faces) texture->iAlpha |= MVE_ImageHasAlpha(face);
+    SetSize(texture, faces[0].iWidth, faces[0].iHeight);
+    SetupSampling(texture, filter, filter, texture->iMipmaps, procedure);
+    for (int i = 0; i < 6; i++) MVE_UploadImage(faces[i], GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<unsigned>(i), MVE_IGNORE);
+    FinishMipmaps(texture);
+}
+
 // Six decoded faces become one cube map. A cube needs six square faces of one size; anything else
 // would give a texture that samples black everywhere.
 int BuildCubeMap(int id, MVE_IMAGE (&faces)[6], int filter, int mipmaps, const std::string &name,
                  const char *procedure, bool logged) {
-    for (const MVE_IMAGE &face : faces)
-        if (face.iWidth != faces[0].iWidth || face.iHeight != faces[0].iWidth) {
-            MVE_LogFail("Fail: Cube map faces must be square and of one size!", procedure);
-            return 0;
-        }
+    if (!SquareFaces(faces, procedure)) return 0;
     int handle = 0;
     MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, name.c_str(), &handle);
     if (!texture) return 0;
-    texture->iTarget = GL_TEXTURE_CUBE_MAP;
-    texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
-    for (const MVE_IMAGE &face : faces) texture->iAlpha |= MVE_ImageHasAlpha(face);
-    SetSize(texture, faces[0].iWidth, faces[0].iHeight);
-    const unsigned int f = ResolveFilter(filter);
-    SetupSampling(texture, f, f, texture->iMipmaps, logged ? procedure : nullptr);
-    for (int i = 0; i < 6; i++) MVE_UploadImage(faces[i], GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<unsigned>(i), MVE_IGNORE);
-    FinishMipmaps(texture);
+    PutFaces(texture, faces, ResolveFilter(filter), mipmaps, logged ? procedure : nullptr);
     return handle;
+}
+
+int DecodeFaces(const std::vector<std::string> &paths, MVE_IMAGE (&faces)[6], const char *procedure) {
+    for (int i = 0; i < 6; i++)
+        if (!Decode(paths[static_cast<size_t>(i)], faces[i], procedure)) return 0;
+    return 1;
+}
+
+int ReloadCubeMap(int handle, const std::vector<std::string> &paths, unsigned int filter, int mipmaps,
+                  const std::string &name);
+
+void BindCubeMap(MVE_ReloadScope &scope, int handle, const std::vector<std::string> &paths, unsigned int filter,
+                 int mipmaps, const std::string &name) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_TEXTURE;
+    target.iHandle = handle;
+    target.sName = name;
+    std::vector<std::string> absolute;
+    for (const std::string &p : paths) absolute.push_back(MVE_ReloadPath(p));
+    scope.Bind(target, [=] { return ReloadCubeMap(handle, absolute, filter, mipmaps, name); });
+}
+
+// All six faces again (one changed face may no longer match the others): into the same cube map.
+int ReloadCubeMap(int handle, const std::vector<std::string> &paths, unsigned int filter, int mipmaps,
+                  const std::string &name) {
+    static const char *const kProcedure = "MVE_LoadCubeMapTexture";
+    MVE_ReloadScope scope;
+    MVE_IMAGE faces[6];
+    if (!NeedScreen(kProcedure) || !DecodeFaces(paths, faces, kProcedure) || !SquareFaces(faces, kProcedure)) return 0;
+    MVE_TEXTURE *texture = MVE_GetTexture(handle);
+    if (!texture) return 0;
+    PutFaces(texture, faces, filter, mipmaps, nullptr);
+    BindCubeMap(scope, handle, paths, filter, mipmaps, name);
+    return 1;
 }
 
 }  // namespace
@@ -298,12 +380,16 @@ extern "C" int MVE_LoadCubeMapTexture(int id, const char *folder, const char *px
     for (int i = 0; i < 6; i++) list += (i ? ", " : "") + std::string(files[i] ? files[i] : "");
     MVE_LogHeading("Load CubeMap Textures: " + list, __LINE__, __FILE__, kProcedure);
     if (!NeedScreen(kProcedure)) return 0;
+    MVE_ReloadScope scope;
+    std::vector<std::string> paths;
+    for (const char *f : files) paths.push_back(JoinPath(folder, f));
     MVE_IMAGE faces[6];
-    for (int i = 0; i < 6; i++)
-        if (!Decode(JoinPath(folder, files[i]), faces[i], kProcedure)) return 0;
+    if (!DecodeFaces(paths, faces, kProcedure)) return 0;
     const std::string label = name && *name ? std::string(name) : FilePart(files[0] ? files[0] : "");
     const int handle = BuildCubeMap(id, faces, filter, mipmaps, label, kProcedure, true);
-    if (handle) MVE_LogOK(kProcedure);
+    if (!handle) return 0;
+    MVE_LogOK(kProcedure);
+    BindCubeMap(scope, handle, paths, ResolveFilter(filter), mipmaps, label);
     return handle;
 }
 
@@ -345,6 +431,46 @@ extern "C" int MVE_CreateTextureArray(int id, int width, int height, int layers,
     return handle;
 }
 
+namespace {
+
+// An image into one layer of the array: it must be of the array's size.
+int PutLayer(MVE_TEXTURE *array, const std::string &path, int layer, const char *procedure) {
+    MVE_IMAGE image;
+    if (!Decode(path, image, procedure)) return 0;
+    if (image.iWidth != array->iWidth || image.iHeight != array->iHeight) {
+        MVE_LogFail("Fail: The image is " + std::to_string(image.iWidth) + " x " + std::to_string(image.iHeight) +
+                        ", the texture array " + std::to_string(array->iWidth) + " x " + std::to_string(array->iHeight) + "!",
+                    procedure);
+        return 0;
+    }
+    MVE_gl().glBindTexture(GL_TEXTURE_2D_ARRAY, array->iTexture);
+    MVE_UploadImage(image, 0, layer);
+    array->iAlpha |= MVE_ImageHasAlpha(image);
+    return 1;
+}
+
+int ReloadLayer(int handle, const std::string &path, int layer, const std::string &name);
+
+void BindLayer(MVE_ReloadScope &scope, int handle, const std::string &path, int layer, const std::string &name) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_TEXTURE_LAYER;
+    target.iHandle = handle;
+    target.iPart = layer;
+    target.sName = name + " [" + std::to_string(layer) + "]";
+    scope.Bind(target, [=, path = MVE_ReloadPath(path)] { return ReloadLayer(handle, path, layer, name); });
+}
+
+int ReloadLayer(int handle, const std::string &path, int layer, const std::string &name) {
+    static const char *const kProcedure = "MVE_AddTextureToTextureArray";
+    MVE_ReloadScope scope;
+    MVE_TEXTURE *array = MVE_GetTexture(handle);
+    if (!array || !NeedScreen(kProcedure) || !PutLayer(array, path, layer, kProcedure)) return 0;
+    BindLayer(scope, handle, path, layer, name);
+    return 1;
+}
+
+}  // namespace
+
 extern "C" int MVE_AddTextureToTextureArray(int texture, const char *file, int layer) {
     static const char *const kProcedure = "MVE_AddTextureToTextureArray";
     MVE_LogHeading("Load Texture: " + std::string(file ? file : ""), __LINE__, __FILE__, kProcedure);
@@ -358,17 +484,10 @@ extern "C" int MVE_AddTextureToTextureArray(int texture, const char *file, int l
         MVE_LogFail("Fail: The texture array has no layer " + std::to_string(layer) + "!", kProcedure);
         return 0;
     }
-    MVE_IMAGE image;
-    if (!Decode(MVE_NativePath(file ? file : ""), image, kProcedure)) return 0;
-    if (image.iWidth != array->iWidth || image.iHeight != array->iHeight) {
-        MVE_LogFail("Fail: The image is " + std::to_string(image.iWidth) + " x " + std::to_string(image.iHeight) +
-                        ", the texture array " + std::to_string(array->iWidth) + " x " + std::to_string(array->iHeight) + "!",
-                    kProcedure);
-        return 0;
-    }
-    MVE_gl().glBindTexture(GL_TEXTURE_2D_ARRAY, array->iTexture);
-    MVE_UploadImage(image, 0, layer);
-    array->iAlpha |= MVE_ImageHasAlpha(image);
+    MVE_ReloadScope scope;
+    const std::string path = MVE_NativePath(file ? file : "");
+    if (!PutLayer(array, path, layer, kProcedure)) return 0;
     MVE_LogOK(kProcedure);
+    BindLayer(scope, MVE_HandleOf(array), path, layer, array->sName);
     return 1;
 }

@@ -71,3 +71,7 @@ void MVE_UploadImage(const MVE_IMAGE &image, unsigned int face, int layer);
 
 // 1 while GL entry points are loaded (a screen is open).
 int MVE_TexturesReady(void);
+
+// Live reload: a Texture section applied again to the texture it made (same record, GL name and name).
+// 1 done; 0 after red rows, the texture as it was.
+int MVE_ReloadTextureSection(int handle, MVE_DEFINITION_NODE *section);

@@ -5,6 +5,7 @@
 #include "Definition/Definition.h"
 #include "Log/Log.h"
 #include "Platform/Platform.h"
+#include "Reload/Reload.h"
 #include "Texture/TexturePrivate.h"
 #include <cctype>
 #include <cstdio>
@@ -75,64 +76,137 @@ std::string Upper(std::string text) {
 
 }  // namespace
 
+namespace {
+
+// What a Texture section asks for, read and decoded before any entry or GL object is touched.
+struct Section {
+    std::string sLabel, sPath;
+    unsigned int uFilter = GL_NEAREST;
+    int iMipmaps = 0;
+    RawImage Raw;
+    MVE_IMAGE Image;
+};
+
+// Reads the section's keys and its picture; 0 after the failure rows.
+int ReadSection(MVE_DEFINITION_NODE *section, Section &out) {
+    out.sLabel = section->sValue;
+    // A definition has its own default (no smoothing), never the engine's.
+    const std::string word = Upper(MVE_ReadDefinitionString(MVE_FindDefinitionNode(section, "\\Filter", "", 0), ""));
+    if (word == "LINEAR") out.uFilter = GL_LINEAR;
+    out.iMipmaps = MVE_ReadDefinitionIntegerKey(MVE_FindDefinitionNode(section, "\\Mipmaps", "", 0), 0, "Mipmaps", kProcedure);
+    const std::string file = MVE_ReadDefinitionString(MVE_FindDefinitionNode(section, "\\File", "", 0), "");
+    out.sPath = MVE_GetDefinitionPath(section, file);
+    if (IsRawFile(file)) {
+        std::string error;
+        if (ReadRaw(out.sPath, out.Raw, error) == RAW_BROKEN) {
+            MVE_LogFail(MVE_FAIL_IMAGE_NOT_FOUND, kProcedure);
+            if (error.rfind("Fail: ", 0) == 0) error.erase(0, 6);   // the file door's own texts
+            MVE_Log(("Reason: " + error).c_str(), MVE_LOG_DETAIL, 0, 0, "", kProcedure);
+            return 0;
+        }
+        return 1;
+    }
+    MVE_Log(("File: " + out.sPath).c_str(), MVE_LOG_PLAIN, 0, 0, "", kProcedure);
+    return Decode(out.sPath, out.Image, kProcedure);
+}
+
+// The section's picture into the texture (its GL name is made only when it has none).
+void PutSection(MVE_TEXTURE *texture, const Section &in, const char *procedure) {
+    if (in.Image.pPixels) {
+        PutImage(texture, in.Image, in.uFilter, in.iMipmaps, procedure);
+        return;
+    }
+    texture->iTarget = GL_TEXTURE_2D;
+    texture->iMipmaps = in.iMipmaps > 0 ? in.iMipmaps : 0;
+    // Raw files are RGB: only a decoded image can bring an alpha channel.
+    texture->iAlpha = 0;
+    if (in.Raw.Pixels) SetSize(texture, in.Raw.iWidth, in.Raw.iHeight);
+    SetupSampling(texture, in.uFilter, in.uFilter, texture->iMipmaps, procedure);
+    if (!in.Raw.Pixels) return;   // a raw file that is not there leaves the texture without an image
+    MVE_PIXEL_UPLOAD upload;
+    upload.iWidth = in.Raw.iWidth;
+    upload.iHeight = in.Raw.iHeight;
+    upload.uFormat = GL_RGB;
+    upload.pPixels = in.Raw.Pixels.get();
+    MVE_UploadPixels(upload);
+    FinishMipmaps(texture);
+}
+
+int ReloadImage(int handle, const std::string &path, unsigned int filter, int mipmaps, const std::string &name);
+
+// The picture's file is bound to the texture: saving it reloads the picture with the section's settings.
+void BindImage(MVE_ReloadScope &scope, int handle, const Section &in) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_TEXTURE;
+    target.iHandle = handle;
+    target.sName = in.sLabel;
+    const std::string path = MVE_ReloadPath(in.sPath), name = in.sLabel;
+    const unsigned int filter = in.uFilter;
+    const int mipmaps = in.iMipmaps;
+    scope.Bind(target, [=] { return ReloadImage(handle, path, filter, mipmaps, name); });
+}
+
+int ReloadImage(int handle, const std::string &path, unsigned int filter, int mipmaps, const std::string &name) {
+    MVE_ReloadScope scope;
+    Section in;
+    in.sLabel = name;
+    in.sPath = path;
+    in.uFilter = filter;
+    in.iMipmaps = mipmaps;
+    if (!NeedScreen(kProcedure)) return 0;
+    if (IsRawFile(path)) {
+        std::string error;
+        const RawResult result = ReadRaw(path, in.Raw, error);
+        if (result != RAW_LOADED) {
+            MVE_LogFail("Fail: " + path + ": " + (result == RAW_MISSING ? std::string("file not found") : error), kProcedure);
+            return 0;
+        }
+    } else if (!Decode(path, in.Image, kProcedure)) {
+        return 0;
+    }
+    MVE_TEXTURE *texture = MVE_GetTexture(handle);
+    if (!texture) return 0;
+    PutSection(texture, in, nullptr);
+    BindImage(scope, handle, in);
+    return 1;
+}
+
+}  // namespace
+
 extern "C" int MVE_LoadTextureDefinition(int id, MVE_DEFINITION_NODE *node, const char *name) {
+    MVE_SectionLoad load;
     MVE_DEFINITION_NODE *section = MVE_FindDefinitionNode(node, "Texture", name ? name : "", 1);
     if (!section) {
         MVE_LogHeading("Texture: " + std::string(name ? name : ""), __LINE__, __FILE__, kProcedure);
         MVE_LogFail(MVE_FAIL_TEXTURE_NODE, kProcedure);
         return 0;
     }
-    const std::string label = section->sValue;
-    MVE_LogHeading("Texture: " + label, __LINE__, __FILE__, kProcedure);
+    MVE_LogHeading("Texture: " + section->sValue, __LINE__, __FILE__, kProcedure);
     if (!NeedScreen(kProcedure)) return 0;
-
-    // A definition has its own default (no smoothing), never the engine's.
-    unsigned int filter = GL_NEAREST;
-    const std::string word = Upper(MVE_ReadDefinitionString(MVE_FindDefinitionNode(section, "\\Filter", "", 0), ""));
-    if (word == "LINEAR") filter = GL_LINEAR;
-    const int mipmaps = MVE_ReadDefinitionIntegerKey(MVE_FindDefinitionNode(section, "\\Mipmaps", "", 0), 0, "Mipmaps", kProcedure);
-    const std::string file = MVE_ReadDefinitionString(MVE_FindDefinitionNode(section, "\\File", "", 0), "");
-    const std::string path = MVE_GetDefinitionPath(section, file);
-
-    RawImage raw;
-    MVE_IMAGE image;
-    RawResult rawResult = RAW_MISSING;
-    if (IsRawFile(file)) {
-        std::string error;
-        rawResult = ReadRaw(path, raw, error);
-        if (rawResult == RAW_BROKEN) {
-            MVE_LogFail(MVE_FAIL_IMAGE_NOT_FOUND, kProcedure);
-            if (error.rfind("Fail: ", 0) == 0) error.erase(0, 6);   // the file door's own texts
-            MVE_Log(("Reason: " + error).c_str(), MVE_LOG_DETAIL, 0, 0, "", kProcedure);
-            return 0;
-        }
-    } else {
-        MVE_Log(("File: " + path).c_str(), MVE_LOG_PLAIN, 0, 0, "", kProcedure);
-        if (!Decode(path, image, kProcedure)) return 0;
-    }
-
+    MVE_ReloadScope scope;
+    Section in;
+    if (!ReadSection(section, in)) return 0;
     int handle = 0;
-    MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, label.c_str(), &handle);
+    MVE_TEXTURE *texture = MVE_CreateTextureListEntry(&id, in.sLabel.c_str(), &handle);
     if (!texture) return 0;
-    texture->iTarget = GL_TEXTURE_2D;
-    texture->iMipmaps = mipmaps > 0 ? mipmaps : 0;
-    // Raw files are RGB: only a decoded image can bring an alpha channel.
-    if (raw.Pixels) SetSize(texture, raw.iWidth, raw.iHeight);
-    else if (image.pPixels) SetSize(texture, image.iWidth, image.iHeight);
-    texture->iAlpha = image.pPixels ? MVE_ImageHasAlpha(image) : 0;
-    SetupSampling(texture, filter, filter, texture->iMipmaps, kProcedure);
-    if (raw.Pixels) {
-        MVE_PIXEL_UPLOAD upload;
-        upload.iWidth = raw.iWidth;
-        upload.iHeight = raw.iHeight;
-        upload.uFormat = GL_RGB;
-        upload.pPixels = raw.Pixels.get();
-        MVE_UploadPixels(upload);
-    } else if (image.pPixels) {
-        MVE_UploadImage(image, 0, MVE_IGNORE);
-    }
-    // A raw file that is not there leaves the texture without an image, as it always has.
-    if (raw.Pixels || image.pPixels) FinishMipmaps(texture);
+    PutSection(texture, in, kProcedure);
     MVE_LogOK(kProcedure);
+    BindImage(scope, handle, in);
+    load.Done(section, handle);
     return handle;
+}
+
+int MVE_ReloadTextureSection(int handle, MVE_DEFINITION_NODE *section) {
+    MVE_SectionLoad load;
+    if (!section || !NeedScreen(kProcedure)) return 0;
+    MVE_ReloadScope scope;
+    Section in;
+    if (!ReadSection(section, in)) return 0;
+    MVE_TEXTURE *texture = MVE_GetTexture(handle);
+    if (!texture) return 0;
+    // The entry keeps its name: a section renamed in the file is still the same entry.
+    in.sLabel = texture->sName;
+    PutSection(texture, in, nullptr);
+    BindImage(scope, handle, in);
+    return 1;
 }

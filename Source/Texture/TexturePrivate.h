@@ -20,6 +20,9 @@ void SetSize(MVE_TEXTURE *texture, int width, int height);
 int Decode(const std::string &path, MVE_IMAGE &image, const char *procedure);
 // 1 when GL is up; else the failure row and 0.
 int NeedScreen(const char *procedure);
+// A decoded image becomes the 2D texture's level 0 (any size; its GL name is made only when it has none),
+// with filter, wrapping, mipmaps and anisotropy set for it.
+void PutImage(MVE_TEXTURE *texture, const MVE_IMAGE &image, unsigned int filter, int mipmaps, const char *procedure);
 
 // Keeps GL's unpack alignment at 1 for the duration of an upload: RGB rows of odd widths are not
 // padded to four bytes.

@@ -6,6 +6,7 @@
 #include "Log/Log.h"
 #include "Mesh/Mesh.h"
 #include "Platform/Platform.h"
+#include "Reload/Reload.h"
 #include "UI2D/FontFormat.h"
 #include <algorithm>
 #include <cstring>
@@ -241,41 +242,57 @@ unsigned int UploadAtlas(const std::vector<uint8_t> &rgba, const MVE_IMAGE &imag
     return texture;
 }
 
-int LoadFontData(int id, const unsigned char *bytes, size_t size) {
-    MVE_FONT_DATA data;
+// A font file's content, read and decoded before any entry or GL object is touched.
+struct FontRead {
+    MVE_FONT_DATA Data;
+    MVE_IMAGE Image;
+    std::vector<uint8_t> Rgba;
+};
+
+int ReadFont(const unsigned char *bytes, size_t size, FontRead &out) {
     std::vector<std::string> problems;
-    const int usable = MVE_ReadFontData(bytes, size, data, problems);
+    const int usable = MVE_ReadFontData(bytes, size, out.Data, problems);
     for (const std::string &p : problems) MVE_LogFail(p, kProcedure);
     if (!usable) return 0;
 
-    MVE_IMAGE image;
     std::string error;
-    if (!MVE_PlatformCatchImage(data.Atlas.data(), data.Atlas.size(), image, error)) {
+    if (!MVE_PlatformCatchImage(out.Data.Atlas.data(), out.Data.Atlas.size(), out.Image, error)) {
         MVE_LogFail("Fail: Font atlas: " + error, kProcedure);
         return 0;
     }
     // A box outside the atlas would sample its neighbours' pixels: such glyphs keep their advance
     // but draw nothing.
     size_t outside = 0;
-    for (MVE_FONT_GLYPH &g : data.Glyphs)
-        if (g.iX + g.iWidth > image.iWidth || g.iY + g.iHeight > image.iHeight) {
+    for (MVE_FONT_GLYPH &g : out.Data.Glyphs)
+        if (g.iX + g.iWidth > out.Image.iWidth || g.iY + g.iHeight > out.Image.iHeight) {
             g.iWidth = g.iHeight = 0;
             outside++;
         }
     if (outside) MVE_LogFail("Fail: " + std::to_string(outside) + " glyphs lie outside the atlas!", kProcedure);
     // Everything that may run out of memory happens before the entry exists.
-    const std::vector<uint8_t> rgba = MVE_Engine().GL.iLoaded ? AtlasPixels(image) : std::vector<uint8_t>();
+    if (MVE_Engine().GL.iLoaded) out.Rgba = AtlasPixels(out.Image);
+    return 1;
+}
 
+// What was read takes the place of the font's content (its atlas texture is made anew).
+void PutFont(MVE_FONT *font, FontRead &in) {
+    MVE_ReleaseFont(font);
+    font->Data = std::move(in.Data);
+    font->iAtlasWidth = in.Image.iWidth;
+    font->iAtlasHeight = in.Image.iHeight;
+    if (MVE_Engine().GL.iLoaded) font->uTexture = UploadAtlas(in.Rgba, in.Image);
+}
+
+int LoadFontData(int id, const unsigned char *bytes, size_t size) {
+    FontRead in;
+    if (!ReadFont(bytes, size, in)) return 0;
     int handle = 0;
     MVE_FONT *font = MVE_CreateFontListEntry(&id, nullptr, &handle);
     if (!font) {
         MVE_LogFail(MVE_FAIL_ID_NOT_AVAILABLE, kProcedure);
         return 0;
     }
-    font->Data = std::move(data);
-    font->iAtlasWidth = image.iWidth;
-    font->iAtlasHeight = image.iHeight;
-    if (MVE_Engine().GL.iLoaded) font->uTexture = UploadAtlas(rgba, image);
+    PutFont(font, in);
     MVE_LogDetail("Glyphs: ", static_cast<long long>(font->Data.Glyphs.size()), kProcedure);
     MVE_LogOK(kProcedure);
     return handle;
@@ -291,18 +308,59 @@ int LoadFontBytes(int id, const unsigned char *bytes, size_t size) {
     }
 }
 
-}  // namespace
+std::string FilePartOf(const std::string &path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
-extern "C" int MVE_LoadFont(int id, const char *file) {
-    const std::string path = file ? file : "";
-    MVE_LogHeading("Load Font: " + path, __LINE__, __FILE__, kProcedure);
+int ReloadFontFile(int handle, const std::string &path);
+
+void BindFontFile(MVE_ReloadScope &scope, int handle, const std::string &path) {
+    MVE_RELOAD_TARGET target;
+    target.iKind = MVE_RELOAD_FONT;
+    target.iHandle = handle;
+    target.sName = FilePartOf(path);
+    scope.Bind(target, [handle, path = MVE_ReloadPath(path)] { return ReloadFontFile(handle, path); });
+}
+
+// The file again into the font that is there: texts drawn with its ID use the new glyphs.
+int ReloadFontFile(int handle, const std::string &path) {
+    MVE_ReloadScope scope;
     std::vector<uint8_t> bytes;
     std::string failure;
     if (!MVE_ReadRegularFile(path.c_str(), MVE_FILE_FONT, bytes, failure)) {
         MVE_LogFail(failure, kProcedure);
         return 0;
     }
-    return LoadFontBytes(id, bytes.data(), bytes.size());
+    try {
+        FontRead in;
+        if (!ReadFont(bytes.data(), bytes.size(), in)) return 0;
+        MVE_FONT *font = MVE_GetFont(handle);
+        if (!font) return 0;
+        PutFont(font, in);
+    } catch (const std::bad_alloc &) {
+        MVE_LogFail(MVE_FAIL_OUT_OF_MEMORY, kProcedure);
+        return 0;
+    }
+    BindFontFile(scope, handle, path);
+    return 1;
+}
+
+}  // namespace
+
+extern "C" int MVE_LoadFont(int id, const char *file) {
+    const std::string path = file ? file : "";
+    MVE_LogHeading("Load Font: " + path, __LINE__, __FILE__, kProcedure);
+    MVE_ReloadScope scope;
+    std::vector<uint8_t> bytes;
+    std::string failure;
+    if (!MVE_ReadRegularFile(path.c_str(), MVE_FILE_FONT, bytes, failure)) {
+        MVE_LogFail(failure, kProcedure);
+        return 0;
+    }
+    const int handle = LoadFontBytes(id, bytes.data(), bytes.size());
+    if (handle) BindFontFile(scope, handle, path);
+    return handle;
 }
 
 void MVE_StartupBuiltinFont() {

@@ -340,8 +340,9 @@ TEST_F(DebuggerTest, OnADesktopTheDebuggerOpensInATerminalThatWatchesTheProgram)
 }
 
 TEST_F(DebuggerTest, DebuggerStartedForAProgramEndsAfterItAndShowsEverything) {
-    // The watched program is a process that ends by itself; its messages come from this one.
-    const char *sleeper[] = {"/bin/sleep", "1.5", nullptr};
+    // The watched program is a process that this test ends once its messages (sent from here) are
+    // out: a timer of its own could run out before a busy machine has even started the debugger.
+    const char *sleeper[] = {"/bin/sleep", "60", nullptr};
     const int program = MVE_PlatformStartProgram(sleeper);
     ASSERT_NE(program, 0);
     const std::string name = UniqueName("watch"), out = (dir_ / "shown.txt").string();
@@ -353,6 +354,7 @@ TEST_F(DebuggerTest, DebuggerStartedForAProgramEndsAfterItAndShowsEverything) {
     Use(name);
     MVE_DebugText(1, "sent before the end");
     MVE_DebugText(2, "and the last one");
+    ASSERT_EQ(kill(program, SIGTERM), 0);
     // It ends by itself (removing its block) soon after the program did, with everything shown.
     EXPECT_TRUE(BlockRemoved(name, 5.0)) << "the debugger outlived the program it watched";
     if (BlockExists(name)) StopDebugger(pid, name);

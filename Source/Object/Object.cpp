@@ -28,11 +28,8 @@ void DropOwnBody(MVE_OBJECT *object) {
 
 // Looks the object up and writes it under the lock; 0 for an unknown ID.
 template <class Write> int WriteObject(int id, const char *procedure, Write write) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, procedure);
-        return 0;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, procedure);
+    if (!object) return 0;
     Guard guard(PhysicsLock());
     write(object);
     return 1;
@@ -142,12 +139,15 @@ extern "C" int MVE_CreateObject(int id, int mesh, int material, const char *name
 }
 extern "C" int MVE_IsObject(int id) { return MVE_GetObject(id) ? 1 : 0; }
 
-extern "C" int MVE_SetObjectMaterial(int id, int material) {
+MVE_OBJECT *MVE_FindObject(int id, const char *procedure) {
     MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_SetObjectMaterial");
-        return 0;
-    }
+    if (!object) MVE_LogUnknownID("object", id, procedure);
+    return object;
+}
+
+extern "C" int MVE_SetObjectMaterial(int id, int material) {
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_SetObjectMaterial");
+    if (!object) return 0;
     MVE_MATERIAL *pMaterial = material == -1 ? DefaultMaterial() : MVE_GetMaterial(material);
     if (material != -1 && !pMaterial) {
         MVE_LogFail(MVE_FAIL_MATERIAL_NOT_FOUND, "MVE_SetObjectMaterial");
@@ -164,11 +164,8 @@ extern "C" int MVE_SetObjectMaterial(int id, int material) {
 
 extern "C" int MVE_SetObjectBody(int id, int body, float size) {
     static const char *kProcedure = "MVE_SetObjectBody";
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_SetObjectBody");
-        return 0;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_SetObjectBody");
+    if (!object) return 0;
     if (body == MVE_IGNORE) {
         Guard guard(PhysicsLock());
         MVE_PhysicsUnfile(object);
@@ -242,11 +239,8 @@ void MVE_RefreshOwnBodies(const MVE_MESH *mesh) {
 }
 
 extern "C" int MVE_SetObjectMass(int id, float mass) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_SetObjectMass");
-        return 0;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_SetObjectMass");
+    if (!object) return 0;
     Guard guard(PhysicsLock());
     MVE_PhysicsUnfile(object);
     object->fMass = mass;

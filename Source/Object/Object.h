@@ -97,6 +97,9 @@ struct MVE_JOINT {
 
 // Registry release hooks.
 void MVE_ReleaseObject(MVE_OBJECT *object);
+// The object an ID designates; for an unknown one, null and (once per procedure and ID) the red row
+// "Fail: No object with this ID!" under the calling procedure's name.
+MVE_OBJECT *MVE_FindObject(int id, const char *procedure);
 void MVE_ReleaseNode(MVE_NODE *node);
 void MVE_ReleaseJoint(MVE_JOINT *joint);
 

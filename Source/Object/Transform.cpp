@@ -91,22 +91,16 @@ int MVE_LookFrom(const v4f &eye, float x, float y, float z, float upX, float upY
 }
 
 extern "C" int MVE_MoveObject(int id, float x, float y, float z, int mode) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_MoveObject");
-        return 0;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_MoveObject");
+    if (!object) return 0;
     Guard guard(PhysicsLock());
     Move(object, x, y, z, mode, false);
     return 1;
 }
 
 extern "C" int MVE_SetObjectPosition(int id, const v4f *position, int mode) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_SetObjectPosition");
-        return 0;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_SetObjectPosition");
+    if (!object) return 0;
     if (!position) return 0;
     Guard guard(PhysicsLock());
     Move(object, position->x, position->y, position->z, mode, true);
@@ -114,11 +108,8 @@ extern "C" int MVE_SetObjectPosition(int id, const v4f *position, int mode) {
 }
 
 extern "C" int MVE_RotateObject(int id, float x, float y, float z, int mode) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_RotateObject");
-        return 0;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_RotateObject");
+    if (!object) return 0;
     v4f q;
     MVE_QuaternionFromEuler(&q, x, y, z, 0);
     Guard guard(PhysicsLock());
@@ -162,11 +153,8 @@ extern "C" int MVE_PointObject(int id, float x, float y, float z, float upX, flo
 }
 
 extern "C" int MVE_ScaleObject(int id, float x, float y, float z, int mode) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_ScaleObject");
-        return 0;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_ScaleObject");
+    if (!object) return 0;
     Guard guard(PhysicsLock());
     v4f &s = object->v4fScale;
     if (mode == MVE_MODE_RELATIVE)
@@ -180,11 +168,8 @@ extern "C" int MVE_ScaleObject(int id, float x, float y, float z, int mode) {
 }
 
 extern "C" int MVE_SetObjectVelocity(int id, const v4f *velocity, float x, float y, float z, int mode) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_SetObjectVelocity");
-        return 0;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_SetObjectVelocity");
+    if (!object) return 0;
     // A velocity is a direction: a w of 1 in the caller's vector must not pick up a translation.
     v4f v = velocity ? v4f{velocity->x, velocity->y, velocity->z, 0.0f} : v4f{x, y, z, 0.0f};
     Guard guard(PhysicsLock());
@@ -198,11 +183,8 @@ extern "C" int MVE_SetObjectVelocity(int id, const v4f *velocity, float x, float
 }
 
 extern "C" v4f *MVE_GetObjectPosition(int id, v4f *out) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_GetObjectPosition");
-        return nullptr;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_GetObjectPosition");
+    if (!object) return nullptr;
     if (!out) return nullptr;
     Guard guard(PhysicsLock());
     *out = object->v4fPosition;
@@ -210,11 +192,8 @@ extern "C" v4f *MVE_GetObjectPosition(int id, v4f *out) {
 }
 
 extern "C" v4f *MVE_GetObjectVelocity(int id, v4f *out) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_GetObjectVelocity");
-        return nullptr;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_GetObjectVelocity");
+    if (!object) return nullptr;
     if (!out) return nullptr;
     Guard guard(PhysicsLock());
     *out = object->v4fVelocity;
@@ -222,11 +201,8 @@ extern "C" v4f *MVE_GetObjectVelocity(int id, v4f *out) {
 }
 
 extern "C" v4f *MVE_GetObjectOrientation(int id, v4f *out) {
-    MVE_OBJECT *object = MVE_GetObject(id);
-    if (!object) {
-        MVE_LogUnknownID("object", id, "MVE_GetObjectOrientation");
-        return nullptr;
-    }
+    MVE_OBJECT *object = MVE_FindObject(id, "MVE_GetObjectOrientation");
+    if (!object) return nullptr;
     if (!out) return nullptr;
     Guard guard(PhysicsLock());
     *out = object->v4fOrientation;
